@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: native (sanitizers, fuzzing), then
+# the Windows-side and end-to-end tests of the x86_64 build under wine64 on a
+# virtual display. Exits non-zero if any test fails.
+set -euo pipefail
+root="$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)"
+build="${QUARNEL_BUILD_DIR:-$root/build}"
+"$root/scripts/build.sh"
+
+status=0
+echo "== native tests (build/host) =="
+ctest --test-dir "$build/host" --output-on-failure || status=1
+
+echo "== Windows tests under wine64 (build/win64) =="
+xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+  "$root/scripts/wine-session.sh" "$build/win64" \
+  ctest --test-dir "$build/win64" --output-on-failure || status=1
+
+exit $status

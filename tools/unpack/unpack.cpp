@@ -1,0 +1,31 @@
+// unpack GZIP INSTALLDIR: decompresses a payload and extracts its records the
+// way the installer does, printing each file. Lets the release engineer check
+// a payload, and lets the demo show the game's files in place.
+#include "payload/payload.h"
+
+#include <cstdio>
+#include <cstring>
+
+static void PrintRecord(const char* pszPath) { std::printf("  %s\n", pszPath); }
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: unpack GZIP INSTALLDIR\n");
+        return 2;
+    }
+    char szArchive[MAX_PATH];
+    std::snprintf(szArchive, sizeof(szArchive), "%s\\filesdata.dat", argv[2]);
+    CreateDir(argv[2]);
+    GunzipFile(szArchive, argv[1]);
+    FILE* fArchive = FileOpen(szArchive, "rb");
+    if (!fArchive) {
+        std::fprintf(stderr, "unpack: no archive from %s\n", argv[1]);
+        return 1;
+    }
+    BOOL bFailed = ExtractPayloadArchive(fArchive, argv[2], PrintRecord, nullptr);
+    std::fclose(fArchive);
+    FileDelete(szArchive);
+    std::printf("unpack: %s\n", bFailed ? "failed" : "all records written");
+    return bFailed ? 1 : 0;
+}
