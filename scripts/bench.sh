@@ -1,0 +1,185 @@
+#!/usr/bin/env bash
+# Times the installer's unpacking of the payload against other ways of putting
+# the same game tree on disk, in one run on this machine, and prints medians
+# (ms) and ratios:
+#   ours   bench_payload.exe under wine64: GunzipFile, ExtractPayloadArchive
+#          and their sum, timed inside the process;
+#   gzip   gzip -dc of the same filesdata.gz (native);
+#   tar    tar -xzf of a tar.gz of the same tree (native);
+#   nsis   a silent installer of the same tree made with makensis (solid
+#          zlib), whole process under wine64, raw and less the start-to-exit
+#          time of an empty program (bench_noop.exe) under wine64.
+#
+# Usage: scripts/bench.sh [RUNS]   (default 7; QUARNEL_BENCH_RUNS works too)
+# The x86_64 tree is $QUARNEL_BUILD_DIR/win64 (default build/win64); it is
+# built with scripts/build.sh when missing.
+set -euo pipefail
+export LC_ALL=C
+self="$(readlink -f "${BASH_SOURCE[0]}")"
+root="$(cd "$(dirname "$self")/.." && pwd)"
+
+# The size of an interval between two $EPOCHREALTIME readings, in µs. Reading
+# the variable forks nothing, so the interval holds only the timed command.
+elapsed_us() { echo $((${2/[.,]/} - ${1/[.,]/})); }
+
+# Median of µs figures on stdin, in ms.
+median_ms() {
+  sort -n | awk '{ v[NR] = $1 }
+    END { if (NR == 0) exit 1
+          m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+          printf "%.2f", m / 1000 }'
+}
+
+fail() { echo "bench: $*" >&2; exit 1; }
+
+# Fails unless DIR holds exactly the game's files with the same contents.
+check_tree() { # dir, what
+  local n
+  n=$(find "$1" -type f | wc -l)
+  [ "$n" -eq "$record_count" ] || fail "$2 wrote $n files into $1, expected $record_count"
+  diff -rq -x manifest.txt "$game" "$1" >/dev/null || fail "$2 wrote files that differ from $game"
+}
+
+wine_path() { local p="${1//\//\\}"; echo "Z:$p"; }
+
+# The timed part, run inside one wine session (the environment of
+# scripts/wine-env.sh is set): every figure comes from the same machine state.
+measure() {
+  local i t0 t1 out
+  # Every program writes below the prefix's C: drive, where the NSIS
+  # installer puts its files, so all of them write to the same file system.
+  local scratch_unix="$WINEPREFIX/drive_c/quarnel-bench" scratch_win='C:\quarnel-bench'
+  rm -rf "$scratch_unix"
+  mkdir -p "$scratch_unix/ours" "$scratch_unix/native"
+  trap "rm -rf $(printf %q "$scratch_unix")" EXIT
+  local -a noop=() gz=() tar=() nsis=()
+
+  for ((i = 1; i <= runs; i++)); do
+    t0=$EPOCHREALTIME
+    "$WINE64" "$tree/bench/bench_noop.exe" </dev/null >/dev/null
+    t1=$EPOCHREALTIME
+    noop+=("$(elapsed_us "$t0" "$t1")")
+  done
+
+  out=$("$WINE64" "$tree/bench/bench_payload.exe" "$(wine_path "$payload_gz")" "$scratch_win\\ours" "$runs" \
+    </dev/null 2>"$work/bench_payload.log") || { cat "$work/bench_payload.log" >&2; fail "bench_payload.exe failed"; }
+  out=${out//$'\r'/}
+  ours_gunzip=$(sed -n 's/^gunzip_ms=//p' <<<"$out")
+  ours_extract=$(sed -n 's/^extract_ms=//p' <<<"$out")
+  ours_total=$(sed -n 's/^total_ms=//p' <<<"$out")
+  [ -n "$ours_gunzip" ] && [ -n "$ours_extract" ] && [ -n "$ours_total" ] || fail "unexpected output of bench_payload.exe: $out"
+
+  local dat="$scratch_unix/native/filesdata.dat"
+  for ((i = 1; i <= runs; i++)); do
+    t0=$EPOCHREALTIME
+    gzip -dc "$payload_gz" >"$dat"
+    t1=$EPOCHREALTIME
+    gz+=("$(elapsed_us "$t0" "$t1")")
+    cmp -s "$dat" "$payload_archive" || fail "gzip -dc output differs from $payload_archive"
+    rm -f "$dat"
+  done
+
+  for ((i = 1; i <= runs; i++)); do
+    local dir="$scratch_unix/native/tar_$i"
+    mkdir "$dir"
+    t0=$EPOCHREALTIME
+    tar -xzf "$work/game.tar.gz" -C "$dir"
+    t1=$EPOCHREALTIME
+    tar+=("$(elapsed_us "$t0" "$t1")")
+    check_tree "$dir" "tar -xzf"
+    rm -rf "$dir"
+  done
+
+  for ((i = 1; i <= runs; i++)); do
+    # /D= must be the last argument and is taken unquoted, up to the end.
+    t0=$EPOCHREALTIME
+    "$WINE64" "$work/peer-setup.exe" /S "/D=$scratch_win\\peer_$i" </dev/null >/dev/null 2>&1 ||
+      fail "the NSIS installer exited with status $?"
+    t1=$EPOCHREALTIME
+    nsis+=("$(elapsed_us "$t0" "$t1")")
+    check_tree "$scratch_unix/peer_$i" "the NSIS installer"
+    rm -rf "$scratch_unix/peer_$i"
+  done
+
+  local noop_ms gz_ms tar_ms nsis_ms nsis_net_ms
+  noop_ms=$(printf '%s\n' "${noop[@]}" | median_ms)
+  gz_ms=$(printf '%s\n' "${gz[@]}" | median_ms)
+  tar_ms=$(printf '%s\n' "${tar[@]}" | median_ms)
+  nsis_ms=$(printf '%s\n' "${nsis[@]}" | median_ms)
+  nsis_net_ms=$(awk -v a="$nsis_ms" -v b="$noop_ms" 'BEGIN { printf "%.2f", a - b }')
+
+  ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+  echo "== Payload unpacking, $runs runs each, medians in ms (${cpu}, $(nproc) CPUs, $("$WINE64" --version)) =="
+  printf '%-62s %9s\n' \
+    "ours: GunzipFile (in-process, wine64)" "$ours_gunzip" \
+    "ours: ExtractPayloadArchive (in-process, wine64)" "$ours_extract" \
+    "ours: together" "$ours_total" \
+    "gzip -dc filesdata.gz > file (native)" "$gz_ms" \
+    "tar -xzf game.tar.gz into a fresh directory (native)" "$tar_ms" \
+    "NSIS silent install, whole wine64 process (raw)" "$nsis_ms" \
+    "wine64 start-to-exit of an empty console program" "$noop_ms" \
+    "NSIS silent install, less that start-up (net)" "$nsis_net_ms"
+  echo "== Ratio ours together / peer (below 1: ours is faster) =="
+  printf '%-62s %9s\n' \
+    "vs gzip -dc" "$(ratio "$ours_total" "$gz_ms")" \
+    "vs tar -xzf" "$(ratio "$ours_total" "$tar_ms")" \
+    "vs NSIS raw" "$(ratio "$ours_total" "$nsis_ms")" \
+    "vs NSIS net" "$(ratio "$ours_total" "$nsis_net_ms")" \
+    "(same work only: ours GunzipFile / gzip -dc)" "$(ratio "$ours_gunzip" "$gz_ms")"
+  echo "bench: per-run figures of ours in $work/bench_payload.log"
+}
+
+if [ "${1:-}" = --inside ]; then
+  # Re-entered by the outer part through wine-session.sh, with its variables.
+  eval "$QUARNEL_BENCH_STATE"
+  measure
+  exit 0
+fi
+
+runs="${1:-${QUARNEL_BENCH_RUNS:-7}}"
+[[ "$runs" =~ ^[1-9][0-9]*$ ]] || fail "RUNS must be a positive number, not '$runs'"
+build="${QUARNEL_BUILD_DIR:-$root/build}"
+tree="$build/win64"
+if [ ! -f "$tree/build.ninja" ]; then
+  "$root/scripts/build.sh"
+else
+  cmake --build "$tree" --target bench_payload bench_noop payload
+fi
+for exe in bench_payload bench_noop; do
+  [ -f "$tree/bench/$exe.exe" ] || fail "$tree/bench/$exe.exe was not built"
+done
+tree="$(cd "$tree" && pwd)"
+
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$tree/CMakeCache.txt"; }
+payload_gz=$(cache_value QUARNEL_PAYLOAD_GZ)
+payload_archive=$(cache_value QUARNEL_PAYLOAD_ARCHIVE)
+game=$(cache_value QUARNEL_GAME_TREE)
+[ -f "$payload_gz" ] && [ -f "$payload_archive" ] && [ -d "$game" ] || fail "no payload in $tree"
+record_count=$(find "$game" -type f ! -name manifest.txt | wc -l)
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
+
+# The peers' inputs, made from the same tree before anything is timed. Both
+# compress at the highest level, as the payload's own gzip member is.
+work="$tree/bench-work"
+mkdir -p "$work"
+tar -cf - -C "$game" --exclude=manifest.txt . | gzip -9 >"$work/game.tar.gz"
+cat >"$work/peer.nsi" <<EOF
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID zlib
+SilentInstall silent
+RequestExecutionLevel user
+Name "Quarnel"
+OutFile "$work/peer-setup.exe"
+InstallDir "C:\\quarnel-bench\\peer"
+Section
+  SetOutPath "\$INSTDIR"
+  File /r /x manifest.txt "$game/*"
+SectionEnd
+EOF
+makensis -V2 "$work/peer.nsi" >/dev/null
+
+QUARNEL_BENCH_STATE=$(declare -p runs tree work payload_gz payload_archive game record_count cpu)
+export QUARNEL_BENCH_STATE
+xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+  "$root/scripts/wine-session.sh" "$tree" bash "$self" --inside
