@@ -3,9 +3,9 @@
 # when there is one, otherwise on a virtual display, leaving screenshots in
 # build/win64/screenshots.
 #
-# For now the installer's pages are not built yet: the demo unpacks the payload
-# the way the installer's copy step does, into C:\Program files\Quarnel of the
-# build tree's Wine prefix, and starts the unpacked game.
+# The end-to-end driver walks the installation with the default choices and
+# saves a screenshot of each page and message box; the installed files land in
+# the build tree's Wine prefix.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)"
 build="${QUARNEL_BUILD_DIR:-$root/build}"
@@ -23,12 +23,12 @@ fi
 shots="$tree/screenshots"
 mkdir -p "$shots"
 winpath() { echo "Z:$1" | tr / '\\'; }
-target='C:\Program files\Quarnel'
-"$WINE64" "$tree/tools/unpack/unpack.exe" "$(winpath "$tree/payload/filesdata.gz")" "$target"
-"$WINE64" "$WINEPREFIX/drive_c/Program files/Quarnel/quarnel.exe" &
-game=$!
-sleep 3
-import -window root "$shots/game.png"
-kill "$game" 2>/dev/null || true
-echo "demo: files in $WINEPREFIX/drive_c/Program files/Quarnel"
-echo "demo: screenshot in $shots/game.png"
+rc=0
+"$WINE64" "$tree/tests/e2e/e2e_driver.exe" walkthrough "$(winpath "$tree/setup.exe")" "$(winpath "$shots")" || rc=$?
+# PNG copies for viewing anywhere.
+for bmp in "$shots"/walkthrough-*.bmp; do
+  [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+echo "demo: installed into $WINEPREFIX/drive_c/Program files/Quarnel"
+echo "demo: screenshots in $shots"
+exit $rc

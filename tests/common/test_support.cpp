@@ -32,6 +32,13 @@ std::string InstallerPath(const fs::path& path)
     return s;
 }
 
+std::string WinePath(const char* pszUnixPath)
+{
+    std::string path = std::string("Z:") + pszUnixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
 Bytes ReadFile(const std::string& installerPath)
 {
     std::ifstream in(FsPath(installerPath), std::ios::binary);

@@ -21,6 +21,9 @@ fs::path FsPath(const std::string& installerPath);
 // The installer's form of a path: backslashes on Windows.
 std::string InstallerPath(const fs::path& path);
 
+// The name under which Wine's drive Z: shows a path of the build machine.
+std::string WinePath(const char* pszUnixPath);
+
 Bytes ReadFile(const std::string& installerPath);
 void WriteFile(const std::string& installerPath, const Bytes& data);
 bool Exists(const std::string& installerPath);

@@ -11,16 +11,6 @@ using namespace qt;
 
 namespace {
 
-// The build tree is seen by Wine through drive Z:.
-std::string WinePath(const char* pszUnixPath)
-{
-    std::string path = std::string("Z:") + pszUnixPath;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 TEST(SamplePayload, RoundTripsByteForByteThroughGunzipAndExtraction)
 {
     ScratchDir scratch;

@@ -1,0 +1,244 @@
+// The directory browser: drive choice with free space, folder navigation and
+// the product-folder name. It works on the shared location values directly,
+// so Cancel keeps every change, exactly as OK does.
+#include "location/location.h"
+#include "resources/resource.h"
+#include "shell/message.h"
+#include "shell/msgmap.h"
+#include "shell/strutil.h"
+#include "shell/wizard_state.h"
+
+#include <commctrl.h>
+
+int iImageFolder;
+int iImageUp;
+int iImageNewFolder;
+
+static const char pszUpItem[] = "........";
+
+static HWND hNameEdit;
+static HWND hFolderList;
+static HWND hDriveCombo;
+static BOOL bNameEditBusy;
+
+// Longest product-folder name: the name edit's limit less the terminator.
+constexpr int PRODUCT_FOLDER_MAX = 99;
+
+static LRESULT BrowseOnCommand(HWND hDlg, UINT, WPARAM wParam, LPARAM lParam);
+static LRESULT BrowseOnInitDialog(HWND hDlg, UINT, WPARAM, LPARAM);
+static LRESULT BrowseOnNotify(HWND hDlg, UINT, WPARAM, LPARAM lParam);
+static LRESULT BrowseOnButton(HWND hDlg, WORD wId, WORD, LPARAM);
+static LRESULT BrowseOnNameEdit(HWND hDlg, WORD, WORD wNotify, LPARAM);
+static LRESULT BrowseOnDriveSelect(HWND hDlg, WORD, WORD wNotify, LPARAM);
+
+static constexpr MessageMapEntry aBrowseMessages[] = {
+    {WM_INITDIALOG, BrowseOnInitDialog},
+    {WM_COMMAND, BrowseOnCommand},
+    {WM_NOTIFY, BrowseOnNotify},
+};
+static constexpr MessageMap BrowseMessageMap = MakeMessageMap(aBrowseMessages, DEFAULT_NONE);
+
+static constexpr CommandMapEntry aBrowseCommands[] = {
+    {IDOK, BrowseOnButton},
+    {IDCANCEL, BrowseOnButton},
+    {IDC_FOLDER_NAME, BrowseOnNameEdit},
+    {IDC_DRIVE_COMBO, BrowseOnDriveSelect},
+};
+static constexpr CommandMap BrowseCommandMap = MakeCommandMap(aBrowseCommands, DEFAULT_NONE);
+
+static INT_PTR CALLBACK BrowseDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    return DispatchMessageMap(&BrowseMessageMap, hDlg, uMsg, wParam, lParam);
+}
+
+static LRESULT BrowseOnCommand(HWND hDlg, UINT, WPARAM wParam, LPARAM lParam)
+{
+    return DispatchCommandMap(&BrowseCommandMap, hDlg, wParam, lParam);
+}
+
+// The Browse button of the install-directory page.
+LRESULT DirOnBrowse(HWND hDlg, WORD, WORD, LPARAM)
+{
+    DialogBoxParamA(hAppInstance, "IDD_BROWSE", hDlg, BrowseDlgProc, 0);
+    ComposeInstallDir(szInstallDir, sizeof(szInstallDir), szInstallParent, szProductFolder);
+    SetDlgItemTextA(hDlg, IDC_TARGET_EDIT, szInstallDir);
+    return 0;
+}
+
+void AddFolderListItem(HWND hList, const char* pszText, int nPosition, int iImage)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = nPosition;
+    item.iSubItem = 0;
+    item.pszText = const_cast<char*>(pszText);
+    item.cchTextMax = 255;
+    item.iImage = iImage;
+    SendMessageA(hList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+// The list sorts its items by text, so a folder whose name sorts ahead of
+// "........" can stand at position 0: the up item is told by its text and
+// image. No folder can be named "........" (Windows drops trailing dots).
+bool IsUpItem(HWND hList, int nItem)
+{
+    char szText[16] = {};
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = nItem;
+    item.pszText = szText;
+    item.cchTextMax = sizeof(szText);
+    return SendMessageA(hList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) && item.iImage == iImageUp &&
+           lstrcmpA(szText, pszUpItem) == 0;
+}
+
+void AttachFolderImages(HWND hList)
+{
+    HIMAGELIST hImages = ImageList_Create(16, 16, ILC_MASK, 3, 0);
+    iImageFolder = ImageList_ReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(IDI_FOLDER)));
+    iImageUp = ImageList_ReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(IDI_FOLDER_UP)));
+    iImageNewFolder =
+        ImageList_ReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(IDI_FOLDER_PRODUCT)));
+    SendMessageA(hList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(hImages));
+}
+
+void FillFolderList(HWND hDlg, HWND hList, char* szPath, int nKind)
+{
+    SendMessageA(hList, LVM_DELETEALLITEMS, 0, 0);
+
+    size_t cchRoot = nKind == LIST_INSTALL ? 3 : 21;
+    size_t cchPath = strnlen(szPath, WIZARD_TEXT_SIZE);
+    int nPosition = 0;
+    const char* pszPattern;
+    if (cchPath > cchRoot) {
+        AddFolderListItem(hList, pszUpItem, 0, iImageUp);
+        pszPattern = "\\*.*";
+        nPosition = 1;
+    } else {
+        pszPattern = nKind == LIST_INSTALL ? "*.*" : "\\*.*";
+    }
+    size_t cchPattern = strlen(pszPattern);
+
+    // The path buffer holds 512 bytes and navigation keeps paths far shorter,
+    // so the pattern always fits; a path that would not take it lists nothing.
+    if (StrAppend(szPath, WIZARD_TEXT_SIZE, pszPattern)) {
+        WIN32_FIND_DATAA fd;
+        HANDLE hFind = FindFirstFileA(szPath, &fd);
+        if (hFind != INVALID_HANDLE_VALUE) {
+            do {
+                if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && fd.cFileName[0] != '.')
+                    AddFolderListItem(hList, fd.cFileName, nPosition++, iImageFolder);
+            } while (FindNextFileA(hFind, &fd));
+            FindClose(hFind);
+        }
+    }
+    AddFolderListItem(hList, szProductFolder, nPosition, iImageNewFolder);
+    szPath[cchPath] = '\0';
+
+    StrFormat(szMessageText, sizeof(szMessageText), "%s%s%s", szPath, cchPattern == 4 ? "\\" : "", szProductFolder);
+    SetDlgItemTextA(hDlg, nKind == LIST_INSTALL ? IDC_RESULT_PATH : IDC_GROUP_PATH, szMessageText);
+}
+
+static void ShowFreeSpaceLine(HWND hDlg)
+{
+    StrFormat(szMessageText, sizeof(szMessageText), " Available: %lu KB, Required: %d KB",
+              static_cast<unsigned long>(dwFreeKB), static_cast<int>(REQUIRED_KB));
+    SetDlgItemTextA(hDlg, IDC_FREE_SPACE, szMessageText);
+}
+
+static LRESULT BrowseOnInitDialog(HWND hDlg, UINT, WPARAM, LPARAM)
+{
+    hNameEdit = GetDlgItem(hDlg, IDC_FOLDER_NAME);
+    hFolderList = GetDlgItem(hDlg, IDC_FOLDER_LIST);
+    hDriveCombo = GetDlgItem(hDlg, IDC_DRIVE_COMBO);
+
+    for (int n = 0; n < driveTable.nCount; ++n) {
+        if (driveTable.szRoots[n][0] == '\0')
+            continue;
+        LRESULT nItem = SendMessageA(hDriveCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(driveTable.szRoots[n]));
+        SendMessageA(hDriveCombo, CB_SETITEMDATA, static_cast<WPARAM>(nItem), n);
+    }
+    SendMessageA(hDriveCombo, CB_SETCURSEL, static_cast<WPARAM>(nSelectedDrive), 0);
+    ShowFreeSpaceLine(hDlg);
+
+    AttachFolderImages(hFolderList);
+    FillFolderList(hDlg, hFolderList, szInstallParent, LIST_INSTALL);
+    SetDlgItemTextA(hDlg, IDC_FOLDER_NAME, pszProductName);
+    return 1;
+}
+
+static LRESULT BrowseOnNameEdit(HWND hDlg, WORD, WORD wNotify, LPARAM)
+{
+    if (wNotify != EN_UPDATE || bNameEditBusy)
+        return 1;
+    char szName[WIZARD_TEXT_SIZE];
+    GetDlgItemTextA(hDlg, IDC_FOLDER_NAME, szName, sizeof(szName));
+    if (strlen(szName) <= PRODUCT_FOLDER_MAX) {
+        StrCopy(szProductFolder, szName);
+    } else {
+        bNameEditBusy = TRUE;
+        SetWindowTextA(hNameEdit, szProductFolder);
+        MessageBeep(0xFFFFFFFF);
+        bNameEditBusy = FALSE;
+    }
+    return 1;
+}
+
+static LRESULT BrowseOnDriveSelect(HWND hDlg, WORD, WORD wNotify, LPARAM)
+{
+    if (wNotify != CBN_SELENDOK)
+        return 0;
+    LRESULT nSel = SendMessageA(hDriveCombo, CB_GETCURSEL, 0, 0);
+    if (nSel < 0 || nSel >= driveTable.nCount)
+        return 0;
+    nSelectedDrive = static_cast<int>(nSel);
+    StrCopy(szInstallParent, driveTable.szRoots[nSelectedDrive]);
+    CharUpperA(szInstallParent);
+    FillFolderList(hDlg, hFolderList, szInstallParent, LIST_INSTALL);
+    UpdateFreeSpace(nSelectedDrive);
+    ShowFreeSpaceLine(hDlg);
+    return 0;
+}
+
+static LRESULT BrowseOnNotify(HWND hDlg, UINT, WPARAM, LPARAM lParam)
+{
+    const NMHDR* pHeader = reinterpret_cast<const NMHDR*>(lParam);
+    if (pHeader->hwndFrom != hFolderList || pHeader->code != static_cast<UINT>(NM_DBLCLK))
+        return 0;
+    int nItem = static_cast<int>(SendMessageA(hFolderList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (nItem >= 0) {
+        if (IsUpItem(hFolderList, nItem)) {
+            NavigateUp(szInstallParent);
+        } else {
+            char szName[256] = {};
+            LVITEMA item = {};
+            item.mask = LVIF_TEXT;
+            item.iItem = nItem;
+            item.pszText = szName;
+            item.cchTextMax = sizeof(szName);
+            if (SendMessageA(hFolderList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
+                !NavigateInto(szInstallParent, sizeof(szInstallParent), szName, szProductFolder))
+                MessageBeep(0xFFFFFFFF);
+        }
+    }
+    FillFolderList(hDlg, hFolderList, szInstallParent, LIST_INSTALL);
+    return 0;
+}
+
+static LRESULT BrowseOnButton(HWND hDlg, WORD wId, WORD, LPARAM)
+{
+    if (wId == IDCANCEL) {
+        EndDialog(hDlg, 0);
+        return 0;
+    }
+    SendMessageA(hNameEdit, WM_GETTEXT, PRODUCT_FOLDER_MAX + 1, reinterpret_cast<LPARAM>(szProductFolder));
+    if (szProductFolder[0] == '\0') {
+        ShowMessage(hDlg, "You forget to select a directory", "Warning", MB_ICONWARNING);
+        SetFocus(hNameEdit);
+    } else if (dwFreeKB < REQUIRED_KB) {
+        ShowMessage(hDlg, szNoSpaceText, nullptr, MB_ICONERROR | MB_YESNO);
+    } else {
+        EndDialog(hDlg, 0);
+    }
+    return 0;
+}

@@ -1,0 +1,136 @@
+// The install-directory page: proposes the default directory, checks the
+// folder name and the free space, and creates the directory.
+#include "location/location.h"
+#include "payload/payload.h"
+#include "resources/resource.h"
+#include "shell/message.h"
+#include "shell/msgmap.h"
+#include "shell/shell.h"
+#include "shell/strutil.h"
+#include "shell/wizard_state.h"
+
+#include <cctype>
+
+DriveTable driveTable;
+int nSelectedDrive;
+DWORD dwFreeKB;
+
+static LRESULT DirOnCommand(HWND hDlg, UINT, WPARAM wParam, LPARAM lParam);
+static LRESULT DirOnInitDialog(HWND hDlg, UINT, WPARAM, LPARAM);
+static LRESULT DirOnButton(HWND hDlg, WORD wId, WORD, LPARAM);
+LRESULT DirOnBrowse(HWND hDlg, WORD, WORD, LPARAM);
+
+static constexpr MessageMapEntry aDirMessages[] = {
+    {WM_COMMAND, DirOnCommand},
+    {WM_INITDIALOG, DirOnInitDialog},
+    {WM_PAINT, PaintPageBitmap},
+};
+static constexpr MessageMap DirMessageMap = MakeMessageMap(aDirMessages, DEFAULT_NONE);
+
+static constexpr CommandMapEntry aDirCommands[] = {
+    {IDOK, DirOnButton},
+    {IDCANCEL, DirOnButton},
+    {IDC_BROWSE, DirOnBrowse},
+};
+static constexpr CommandMap DirCommandMap = MakeCommandMap(aDirCommands, DEFAULT_NONE);
+
+INT_PTR CALLBACK DirDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    return DispatchMessageMap(&DirMessageMap, hDlg, uMsg, wParam, lParam);
+}
+
+static LRESULT DirOnCommand(HWND hDlg, UINT, WPARAM wParam, LPARAM lParam)
+{
+    return DispatchCommandMap(&DirCommandMap, hDlg, wParam, lParam);
+}
+
+void UpdateFreeSpace(int nDrive)
+{
+    DWORD dwSectorsPerCluster = 0, dwBytesPerSector = 0, dwFreeClusters = 0, dwTotalClusters = 0;
+    // A drive that cannot tell (not ready, no such drive) counts as full, so
+    // the user is asked to pick another one.
+    if (nDrive < 0 || nDrive >= driveTable.nCount ||
+        !GetDiskFreeSpaceA(driveTable.szRoots[nDrive], &dwSectorsPerCluster, &dwBytesPerSector, &dwFreeClusters,
+                           &dwTotalClusters)) {
+        dwFreeKB = 0;
+        return;
+    }
+    dwFreeKB = FreeKBFromGeometry(dwSectorsPerCluster, dwBytesPerSector, dwFreeClusters);
+}
+
+void InitInstallLocation()
+{
+    char szList[4 * DRIVE_TABLE_SIZE + 2] = {};
+    DWORD cchList = GetLogicalDriveStringsA(sizeof(szList), szList);
+    if (cchList == 0 || cchList >= sizeof(szList))
+        szList[0] = '\0';
+    ParseDriveStrings(szList, sizeof(szList), &driveTable);
+
+    CharUpperA(szSetupDir);
+    int nSetupDrive = FindDrive(&driveTable, szSetupDir[0]);
+    nSelectedDrive = nSetupDrive >= 0 ? nSetupDrive : 0;
+
+    int nDriveC = FindDrive(&driveTable, 'C');
+    if (nDriveC >= 0) {
+        nSelectedDrive = nDriveC;
+        char szWindows[MAX_PATH] = {};
+        UINT cchWindows = GetWindowsDirectoryA(szWindows, sizeof(szWindows));
+        char chWindows = cchWindows > 0 && std::isalpha(static_cast<unsigned char>(szWindows[0])) ? szWindows[0] : 'C';
+        StrFormat(szInstallParent, sizeof(szInstallParent), "%c:\\Program files", chWindows);
+        if (!SetCurrentDirectoryA(szInstallParent))
+            StrCopy(szInstallParent, driveTable.szRoots[nDriveC]);
+    } else if (driveTable.nCount > 0) {
+        // Never a bare folder name relative to wherever the process stands.
+        StrCopy(szInstallParent, driveTable.szRoots[nSelectedDrive]);
+    }
+    UpdateFreeSpace(nSelectedDrive);
+}
+
+static LRESULT DirOnInitDialog(HWND hDlg, UINT, WPARAM, LPARAM)
+{
+    InitInstallLocation();
+    StrCopy(szProductFolder, pszProductName);
+    ComposeInstallDir(szInstallDir, sizeof(szInstallDir), szInstallParent, szProductFolder);
+    SetDlgItemTextA(hDlg, IDC_TARGET_EDIT, szInstallDir);
+    return 1;
+}
+
+const char szNoSpaceText[] =
+    "You do not have enough Free disk space on this drive for installation. Change the drive or remove some "
+    "other program-s to free more disk space.";
+
+static const char szExistsText[] =
+    "Directory allready exsist. Continue with the instalation ?\n\nNOTES: Click on the YES button if this is "
+    "previous installation of this software, otherwise click on the NO button and select another installation "
+    "directory.";
+
+static void DirOnNext(HWND hDlg)
+{
+    if (szProductFolder[0] == '\0') {
+        ShowMessage(hDlg, "You were forgoten to select an directory", pszSetupCaption, MB_ICONWARNING);
+        SetFocus(GetDlgItem(hDlg, IDC_TARGET_EDIT));
+        return;
+    }
+    if (dwFreeKB < REQUIRED_KB) {
+        ShowMessage(hDlg, szNoSpaceText, pszSetupCaption, MB_ICONERROR | MB_YESNO);
+        return;
+    }
+    // A directory that cannot be named whole is never created under a cut
+    // name: it is treated like one that cannot be made.
+    if (ComposeInstallDir(szInstallDir, sizeof(szInstallDir), szInstallParent, szProductFolder) &&
+        CreateDir(szInstallDir)) {
+        EndDialog(hDlg, 0);
+        return;
+    }
+    if (ShowMessage(hDlg, szExistsText, pszSetupCaption, MB_ICONQUESTION | MB_YESNO) == IDYES)
+        EndDialog(hDlg, 0);
+}
+
+static LRESULT DirOnButton(HWND hDlg, WORD wId, WORD, LPARAM)
+{
+    if (wId == IDOK)
+        DirOnNext(hDlg);
+    else if (ConfirmCancelSetup(hDlg))
+        EndDialog(hDlg, 1);
+    return 0;
+}

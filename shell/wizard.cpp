@@ -1,0 +1,38 @@
+// The wizard: the pages in their fixed order, then one closing message. Any
+// page result other than 0 (including DialogBoxParamA's -1 for a page that
+// cannot be created) skips the later pages.
+#include "location/location.h"
+#include "shell/message.h"
+#include "shell/shell.h"
+#include "shell/strutil.h"
+#include "shell/wizard_state.h"
+
+#include <shellapi.h>
+
+// The cancel message ends with the publisher's contact address.
+static const char szCancelText[] =
+    "Setup was canceled. Any notes or errors you can send on my email: support@quarnel.example";
+
+LRESULT RunSetupWizard(HWND hWnd, WORD, WORD, LPARAM)
+{
+    bool bInstalled = ShowAgreementPage(hWnd) == 0 &&
+                      DialogBoxParamA(hAppInstance, "IDD_DIR", hWnd, DirDlgProc, 0) == 0;
+
+    if (bInstalled) {
+        StrFormat(szMessageText, sizeof(szMessageText), "%s was successfully %s", pszProductName, "installed");
+        ShowMessage(hWnd, szMessageText, pszSetupCaption, MB_ICONINFORMATION);
+        // Opens the program group that holds the new shortcuts; an empty path
+        // (no shortcuts made) opens nothing.
+        ShellExecuteA(nullptr, nullptr, szOpenFolder, nullptr, nullptr, SW_SHOWNA);
+    } else {
+        ShowMessage(hWnd, szCancelText, pszSetupCaption, MB_ICONWARNING);
+    }
+    DestroyWindow(hWnd);
+    return 0;
+}
+
+bool ConfirmCancelSetup(HWND hPage)
+{
+    return ShowMessage(hPage, "Are you sure you want to cancel the setup?", pszSetupCaption,
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}

@@ -1,0 +1,30 @@
+// State shared by the pages of the setup wizard: process-wide, zero at start,
+// alive for the whole run.
+#pragma once
+
+#include <windows.h>
+
+constexpr int WIZARD_TEXT_SIZE = 512;
+
+extern HINSTANCE hAppInstance;
+extern char szClassName[20];
+extern HWND hMainWnd;
+extern int nScreenWidth;
+extern int nScreenHeight;
+extern int nScreenBits;
+extern HFONT hTitleFont;
+extern HBITMAP hBackdrop;
+extern char szSetupDir[WIZARD_TEXT_SIZE];
+extern char szMessageText[WIZARD_TEXT_SIZE];
+extern char szInstallParent[WIZARD_TEXT_SIZE];
+extern char szProductFolder[WIZARD_TEXT_SIZE];
+extern char szInstallDir[WIZARD_TEXT_SIZE];
+extern char szGroupParent[WIZARD_TEXT_SIZE];
+extern char szProgramGroup[WIZARD_TEXT_SIZE];
+extern char szOpenFolder[WIZARD_TEXT_SIZE];
+extern HBITMAP hPageBitmap;
+extern BITMAP bmPageBitmap;
+
+// Texts of the setup's own message boxes.
+extern const char* const pszProductName;   // "Quarnel"
+extern const char* const pszSetupCaption;  // "Quarnel - Setup"

@@ -1,0 +1,111 @@
+// Drive lists, the install-directory rule, free-space arithmetic and folder
+// navigation.
+#include "location/location_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+DriveTable Parse(const std::string& list)
+{
+    DriveTable table;
+    std::memset(&table, 0x55, sizeof(table));  // nothing may be left unset
+    ParseDriveStrings(list.data(), list.size(), &table);
+    return table;
+}
+
+TEST(DriveTable, KeepsEveryRootInOrderUpperCased)
+{
+    DriveTable table = Parse(std::string("a:\\\0C:\\\0d:\\\0\0", 13));
+    ASSERT_EQ(table.nCount, 3);
+    EXPECT_STREQ(table.szRoots[0], "A:\\");
+    EXPECT_STREQ(table.szRoots[2], "D:\\");
+    EXPECT_STREQ(table.szRoots[3], "");
+    EXPECT_EQ(FindDrive(&table, 'c'), 1);
+    EXPECT_EQ(FindDrive(&table, 'Z'), -1);
+
+    // All 26 letters fit; nothing is written past the table.
+    std::string all;
+    for (char c = 'A'; c <= 'Z'; ++c)
+        all += std::string(1, c) + ":\\" + '\0';
+    all += '\0';
+    table = Parse(all);
+    EXPECT_EQ(table.nCount, 26);
+    EXPECT_STREQ(table.szRoots[25], "Z:\\");
+
+    // A list cut off inside an entry keeps the whole entries before it, and
+    // entries that are not drive roots are skipped.
+    table = Parse(std::string("C:\\\0\\\\server\\share\\\0D:", 22));
+    EXPECT_EQ(table.nCount, 1);
+    EXPECT_EQ(Parse(std::string("\0", 1)).nCount, 0);
+}
+
+TEST(InstallDir, RootsOfThreeCharactersOrFewerGetNoSecondBackslash)
+{
+    char sz[32];
+    struct Case {
+        const char* pszParent;
+        const char* pszExpected;
+    } cases[] = {{"C:\\", "C:\\Quarnel"},
+                 {"C:\\Program files", "C:\\Program files\\Quarnel"},
+                 {"C:", "C:Quarnel"},
+                 {"C:\\G", "C:\\G\\Quarnel"}};
+    for (const Case& c : cases) {
+        EXPECT_TRUE(ComposeInstallDir(sz, sizeof(sz), c.pszParent, "Quarnel"));
+        EXPECT_STREQ(sz, c.pszExpected);
+    }
+    EXPECT_FALSE(ComposeInstallDir(sz, sizeof(sz), "C:\\A very long parent folder", "Quarnel"));
+    EXPECT_STREQ(sz, "");
+    // The buffer may be the parent itself being extended.
+    char szSame[32] = "D:\\Games";
+    EXPECT_TRUE(ComposeInstallDir(szSame, sizeof(szSame), szSame, "Q"));
+    EXPECT_STREQ(szSame, "D:\\Games\\Q");
+}
+
+TEST(FreeSpace, UnitsOf1000BytesSaturatingAt4GiB)
+{
+    EXPECT_EQ(FreeKBFromGeometry(8, 512, 5000), 20480u);
+    EXPECT_LT(FreeKBFromGeometry(8, 512, 5000), REQUIRED_KB);
+    EXPECT_EQ(FreeKBFromGeometry(1, 1000, 21000), REQUIRED_KB);
+    EXPECT_EQ(FreeKBFromGeometry(1, 1000, 20999), REQUIRED_KB - 1);
+    // 4106 MiB of tmpfs: the 32-bit product would wrap to 10,485,760 bytes.
+    EXPECT_EQ(FreeKBFromGeometry(8, 512, 1051136), 4294967u);
+    EXPECT_EQ(FreeKBFromGeometry(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF), 4294967u);
+    EXPECT_EQ(FreeKBFromGeometry(8, 512, 0), 0u);
+}
+
+TEST(Navigation, UpAndIntoStayWithinTheLimits)
+{
+    char sz[512] = "C:\\Games\\Sub";
+    NavigateUp(sz);
+    EXPECT_STREQ(sz, "C:\\Games");
+    NavigateUp(sz);
+    EXPECT_STREQ(sz, "C:\\");
+    NavigateUp(sz);
+    EXPECT_STREQ(sz, "C:\\");
+
+    EXPECT_TRUE(NavigateInto(sz, sizeof(sz), "Games", "Quarnel"));
+    EXPECT_STREQ(sz, "C:\\Games");
+    EXPECT_TRUE(NavigateInto(sz, sizeof(sz), "Sub", "Quarnel"));
+    EXPECT_STREQ(sz, "C:\\Games\\Sub");
+
+    // The install directory it would give must stay creatable.
+    std::string name(259 - std::strlen(sz) - 1 - 1 - 7, 'n');
+    EXPECT_TRUE(NavigateInto(sz, sizeof(sz), name.c_str(), "Quarnel"));
+    EXPECT_EQ(std::strlen(sz) + 1 + 7, 259u);
+    std::string before = sz;
+    EXPECT_FALSE(NavigateInto(sz, sizeof(sz), "x", "Quarnel"));
+    EXPECT_EQ(before, sz);
+    // Entering the product folder again and again ends at the limit.
+    int nSteps = 0;
+    char szLoop[512] = "C:\\";
+    while (NavigateInto(szLoop, sizeof(szLoop), "Quarnel", "Quarnel"))
+        ++nSteps;
+    EXPECT_EQ(nSteps, 31);
+    EXPECT_LE(std::strlen(szLoop) + 8, 259u);
+}
+
+}  // namespace

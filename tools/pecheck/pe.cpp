@@ -1,0 +1,521 @@
+#include "tools/pecheck/pe.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace pe {
+
+namespace {
+
+// Little-endian reads from a byte range; each one fails instead of reading
+// past the end.
+class View {
+public:
+    View(const uint8_t* pData, size_t cbData) : pData_(pData), cbData_(cbData) {}
+
+    bool Has(size_t offset, size_t count) const { return offset <= cbData_ && count <= cbData_ - offset; }
+    bool U8(size_t offset, uint8_t& value) const
+    {
+        if (!Has(offset, 1))
+            return false;
+        value = pData_[offset];
+        return true;
+    }
+    bool U16(size_t offset, uint16_t& value) const
+    {
+        if (!Has(offset, 2))
+            return false;
+        value = static_cast<uint16_t>(pData_[offset] | pData_[offset + 1] << 8);
+        return true;
+    }
+    bool U32(size_t offset, uint32_t& value) const
+    {
+        if (!Has(offset, 4))
+            return false;
+        value = static_cast<uint32_t>(pData_[offset]) | static_cast<uint32_t>(pData_[offset + 1]) << 8 |
+                static_cast<uint32_t>(pData_[offset + 2]) << 16 | static_cast<uint32_t>(pData_[offset + 3]) << 24;
+        return true;
+    }
+    const uint8_t* At(size_t offset) const { return pData_ + offset; }
+
+private:
+    const uint8_t* pData_;
+    size_t cbData_;
+};
+
+void AppendChar(std::string& text, uint16_t ch)
+{
+    if (ch >= 0x20 && ch < 0x7F) {
+        text += static_cast<char>(ch);
+    } else {
+        char szEscape[8];
+        std::snprintf(szEscape, sizeof(szEscape), "\\u%04X", ch);
+        text += szEscape;
+    }
+}
+
+char Upper(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; }
+
+struct Section {
+    uint32_t va, rawOffset, rawSize;
+};
+
+// Maps relative virtual addresses to file offsets through the section table.
+class AddressMap {
+public:
+    AddressMap(const View& file, uint32_t cbHeaders, std::vector<Section> sections)
+        : file_(file), cbHeaders_(cbHeaders), sections_(std::move(sections))
+    {
+    }
+
+    // The file offset of `count` bytes at `rva`, all inside the headers or
+    // one section's raw data, and inside the file.
+    bool Offset(uint64_t rva, size_t count, size_t& offset) const
+    {
+        if (rva < cbHeaders_ && count <= cbHeaders_ - rva && file_.Has(static_cast<size_t>(rva), count)) {
+            offset = static_cast<size_t>(rva);
+            return true;
+        }
+        for (const Section& s : sections_) {
+            if (rva < s.va || rva - s.va >= s.rawSize || count > s.rawSize - (rva - s.va))
+                continue;
+            size_t candidate = static_cast<size_t>(s.rawOffset + (rva - s.va));
+            if (!file_.Has(candidate, count))
+                return false;
+            offset = candidate;
+            return true;
+        }
+        return false;
+    }
+
+    bool U16(uint64_t rva, uint16_t& value) const
+    {
+        size_t offset;
+        return Offset(rva, 2, offset) && file_.U16(offset, value);
+    }
+    bool U32(uint64_t rva, uint32_t& value) const
+    {
+        size_t offset;
+        return Offset(rva, 4, offset) && file_.U32(offset, value);
+    }
+
+    // A NUL-terminated single-byte string at `rva`, at most `cchMax` long.
+    bool String(uint64_t rva, size_t cchMax, std::string& text) const
+    {
+        text.clear();
+        for (size_t i = 0; i < cchMax; ++i) {
+            size_t offset;
+            uint8_t ch;
+            if (!Offset(rva + i, 1, offset) || !file_.U8(offset, ch))
+                return false;
+            if (ch == 0)
+                return true;
+            AppendChar(text, ch);
+        }
+        return false;
+    }
+
+    const View& File() const { return file_; }
+
+private:
+    const View& file_;
+    uint32_t cbHeaders_;
+    std::vector<Section> sections_;
+};
+
+constexpr size_t MAX_IMPORTS = 4096;
+constexpr size_t MAX_DLL_NAME = 256;
+constexpr size_t MAX_RESOURCES = 65536;
+constexpr size_t MAX_DIRECTORY_ENTRIES = 1 << 20;
+
+bool ReadImports(const AddressMap& map, uint32_t rvaImports, Image& image, std::string& error)
+{
+    // Descriptors of 20 bytes (the DLL name's address at +12), up to an
+    // all-zero one. The directory's recorded size is not relied on.
+    for (uint64_t rva = rvaImports;; rva += 20) {
+        if (image.imports.size() == MAX_IMPORTS) {
+            error = "import directory without end";
+            return false;
+        }
+        uint32_t lookup, nameRva, firstThunk;
+        if (!map.U32(rva, lookup) || !map.U32(rva + 12, nameRva) || !map.U32(rva + 16, firstThunk)) {
+            error = "import descriptor outside the file";
+            return false;
+        }
+        if (lookup == 0 && nameRva == 0 && firstThunk == 0)
+            return true;
+        std::string name;
+        if (!map.String(nameRva, MAX_DLL_NAME, name)) {
+            error = "imported DLL name outside the file";
+            return false;
+        }
+        image.imports.push_back(name);
+    }
+}
+
+// The resource tree: directories of type, then name, then language, whose
+// offsets count from the start of the resource directory.
+class ResourceReader {
+public:
+    ResourceReader(const AddressMap& map, uint32_t rvaRoot, Image& image) : map_(map), rvaRoot_(rvaRoot), image_(image)
+    {
+    }
+
+    bool Read(std::string& error)
+    {
+        return Directory(0, 0, error);
+    }
+
+private:
+    bool Name(uint32_t field, ResName& name, std::string& error)
+    {
+        if (!(field & 0x80000000u)) {
+            name = ResName::Id(field);
+            return true;
+        }
+        uint64_t rva = static_cast<uint64_t>(rvaRoot_) + (field & 0x7FFFFFFFu);
+        uint16_t cch;
+        if (!map_.U16(rva, cch)) {
+            error = "resource name outside the file";
+            return false;
+        }
+        std::string text;
+        for (uint16_t i = 0; i < cch; ++i) {
+            uint16_t ch;
+            if (!map_.U16(rva + 2 + 2u * i, ch)) {
+                error = "resource name outside the file";
+                return false;
+            }
+            AppendChar(text, ch);
+        }
+        name = ResName::Text(text);
+        return true;
+    }
+
+    // Level 0 lists types, level 1 names, level 2 languages with data entries.
+    bool Directory(uint32_t offset, int level, std::string& error)
+    {
+        uint64_t rva = static_cast<uint64_t>(rvaRoot_) + offset;
+        uint16_t cNamed, cIds;
+        if (!map_.U16(rva + 12, cNamed) || !map_.U16(rva + 14, cIds)) {
+            error = "resource directory outside the file";
+            return false;
+        }
+        for (uint32_t i = 0; i < static_cast<uint32_t>(cNamed) + cIds; ++i) {
+            // Directories may share subdirectories; the count bounds the walk.
+            if (++cEntries_ > MAX_DIRECTORY_ENTRIES) {
+                error = "resource tree too large";
+                return false;
+            }
+            uint32_t nameField, target;
+            if (!map_.U32(rva + 16 + 8u * i, nameField) || !map_.U32(rva + 20 + 8u * i, target)) {
+                error = "resource directory entry outside the file";
+                return false;
+            }
+            ResName name;
+            if (!Name(nameField, name, error))
+                return false;
+            bool bSubdirectory = (target & 0x80000000u) != 0;
+            if (bSubdirectory != (level < 2)) {
+                error = "resource tree not three levels deep";
+                return false;
+            }
+            if (level == 0)
+                type_ = name;
+            else if (level == 1)
+                name_ = name;
+            if (bSubdirectory) {
+                if (!Directory(target & 0x7FFFFFFFu, level + 1, error))
+                    return false;
+            } else if (!Data(target, name, error)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool Data(uint32_t offset, const ResName& lang, std::string& error)
+    {
+        if (image_.resources.size() == MAX_RESOURCES) {
+            error = "too many resources";
+            return false;
+        }
+        uint64_t rva = static_cast<uint64_t>(rvaRoot_) + offset;
+        uint32_t rvaData, cbData;
+        size_t fileOffset;
+        if (!map_.U32(rva, rvaData) || !map_.U32(rva + 4, cbData)) {
+            error = "resource data entry outside the file";
+            return false;
+        }
+        if (!map_.Offset(rvaData, cbData, fileOffset)) {
+            error = "data of resource " + TypeName(type_) + " " + name_.Format() + " outside the file";
+            return false;
+        }
+        Resource r;
+        r.type = type_;
+        r.name = name_;
+        r.lang = lang.bIsId ? lang.id : 0xFFFFFFFFu;
+        r.pData = map_.File().At(fileOffset);
+        r.cbData = cbData;
+        image_.resources.push_back(r);
+        return true;
+    }
+
+    const AddressMap& map_;
+    uint32_t rvaRoot_;
+    Image& image_;
+    ResName type_, name_;
+    size_t cEntries_ = 0;
+};
+
+// Reads a sz_Or_Ord field of a dialog template at `offset`, moving past it.
+bool ReadSzOrOrd(const View& v, size_t& offset, std::string& text, bool bClass)
+{
+    static const char* const kClassAtoms[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX"};
+    uint16_t first;
+    if (!v.U16(offset, first))
+        return false;
+    text.clear();
+    if (first == 0xFFFF) {
+        uint16_t ordinal;
+        if (!v.U16(offset + 2, ordinal))
+            return false;
+        offset += 4;
+        if (bClass && ordinal >= 0x80 && ordinal <= 0x85)
+            text = kClassAtoms[ordinal - 0x80];
+        else
+            text = "#" + std::to_string(ordinal);
+        return true;
+    }
+    for (;;) {
+        uint16_t ch;
+        if (!v.U16(offset, ch))
+            return false;
+        offset += 2;
+        if (ch == 0)
+            return true;
+        AppendChar(text, ch);
+    }
+}
+
+size_t AlignDword(size_t offset) { return (offset + 3) & ~static_cast<size_t>(3); }
+
+bool ReadRect(const View& v, size_t offset, int16_t& x, int16_t& y, int16_t& cx, int16_t& cy)
+{
+    uint16_t a, b, c, d;
+    if (!v.U16(offset, a) || !v.U16(offset + 2, b) || !v.U16(offset + 4, c) || !v.U16(offset + 6, d))
+        return false;
+    x = static_cast<int16_t>(a);
+    y = static_cast<int16_t>(b);
+    cx = static_cast<int16_t>(c);
+    cy = static_cast<int16_t>(d);
+    return true;
+}
+
+}  // namespace
+
+ResName ResName::Id(uint32_t value)
+{
+    ResName name;
+    name.id = value;
+    return name;
+}
+
+ResName ResName::Text(const std::string& value)
+{
+    ResName name;
+    name.bIsId = false;
+    name.text = value;
+    return name;
+}
+
+bool ResName::Matches(const ResName& other) const
+{
+    if (bIsId != other.bIsId)
+        return false;
+    if (bIsId)
+        return id == other.id;
+    if (text.size() != other.text.size())
+        return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (Upper(text[i]) != Upper(other.text[i]))
+            return false;
+    return true;
+}
+
+std::string ResName::Format() const { return bIsId ? std::to_string(id) : "\"" + text + "\""; }
+
+namespace {
+
+struct TypeEntry {
+    uint32_t id;
+    const char* pszName;
+};
+
+const TypeEntry kTypes[] = {
+    {1, "CURSOR"},        {2, "BITMAP"},      {3, "ICON"},     {4, "MENU"},      {5, "DIALOG"},     {6, "STRING"},
+    {7, "FONTDIR"},       {8, "FONT"},        {9, "ACCELERATOR"}, {10, "RCDATA"}, {11, "MESSAGETABLE"},
+    {12, "GROUP_CURSOR"}, {14, "GROUP_ICON"}, {16, "VERSION"}, {17, "DLGINCLUDE"}, {19, "PLUGPLAY"},
+    {20, "VXD"},          {21, "ANICURSOR"},  {22, "ANIICON"}, {23, "HTML"},      {24, "MANIFEST"},
+};
+
+}  // namespace
+
+std::string TypeName(const ResName& type)
+{
+    if (type.bIsId)
+        for (const TypeEntry& t : kTypes)
+            if (t.id == type.id)
+                return t.pszName;
+    return type.Format();
+}
+
+bool ParseType(const std::string& text, ResName& type)
+{
+    for (const TypeEntry& t : kTypes) {
+        if (text == t.pszName) {
+            type = ResName::Id(t.id);
+            return true;
+        }
+    }
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    type = ResName::Id(static_cast<uint32_t>(std::stoul(text)));
+    return true;
+}
+
+bool Parse(const Bytes& file, Image& image, std::string& error)
+{
+    image = Image();
+    View v(file.data(), file.size());
+    uint16_t mz;
+    uint32_t peOffset, signature;
+    if (!v.U16(0, mz) || mz != 0x5A4D || !v.U32(0x3C, peOffset)) {
+        error = "no MZ header";
+        return false;
+    }
+    if (!v.U32(peOffset, signature) || signature != 0x00004550) {
+        error = "no PE signature";
+        return false;
+    }
+    size_t coff = static_cast<size_t>(peOffset) + 4;
+    uint16_t cSections, cbOptional, magic;
+    if (!v.U16(coff, image.machine) || !v.U16(coff + 2, cSections) || !v.U16(coff + 16, cbOptional)) {
+        error = "file header outside the file";
+        return false;
+    }
+    size_t optional = coff + 20;
+    if (!v.U16(optional, magic) || (magic != 0x10B && magic != 0x20B)) {
+        error = "no PE32 or PE32+ optional header";
+        return false;
+    }
+    image.bPe32Plus = magic == 0x20B;
+    // Offsets inside the optional header that differ between the two forms.
+    size_t cbFixed = image.bPe32Plus ? 112 : 96;
+    uint32_t cbHeaders, cDirectories;
+    if (cbOptional < cbFixed || !v.U32(optional + 60, cbHeaders) || !v.U16(optional + 68, image.subsystem) ||
+        !v.U32(optional + cbFixed - 4, cDirectories)) {
+        error = "optional header too short";
+        return false;
+    }
+    auto directory = [&](uint32_t index, uint32_t& rva, uint32_t& size) {
+        rva = size = 0;
+        size_t entry = optional + cbFixed + 8u * index;
+        if (index >= cDirectories || entry + 8 > optional + cbOptional)
+            return true;
+        return v.U32(entry, rva) && v.U32(entry + 4, size);
+    };
+
+    std::vector<Section> sections;
+    size_t sectionTable = optional + cbOptional;
+    for (uint16_t i = 0; i < cSections; ++i) {
+        size_t entry = sectionTable + 40u * i;
+        Section s;
+        if (!v.U32(entry + 12, s.va) || !v.U32(entry + 16, s.rawSize) || !v.U32(entry + 20, s.rawOffset)) {
+            error = "section table outside the file";
+            return false;
+        }
+        sections.push_back(s);
+    }
+    AddressMap map(v, cbHeaders, std::move(sections));
+
+    uint32_t rvaImports, cbImports, rvaResources, cbResources;
+    if (!directory(1, rvaImports, cbImports) || !directory(2, rvaResources, cbResources)) {
+        error = "data directories outside the file";
+        return false;
+    }
+    if (rvaImports != 0 && !ReadImports(map, rvaImports, image, error))
+        return false;
+    if (rvaResources != 0 && !ResourceReader(map, rvaResources, image).Read(error))
+        return false;
+    return true;
+}
+
+bool DecodeDialog(const uint8_t* pData, size_t cbData, Dialog& dialog, std::string& error)
+{
+    dialog = Dialog();
+    View v(pData, cbData);
+    error = "dialog template ends early";
+    uint16_t version, signature, cItems;
+    if (!v.U16(0, version) || !v.U16(2, signature))
+        return false;
+    dialog.bExtended = version == 1 && signature == 0xFFFF;
+    size_t offset;
+    if (dialog.bExtended) {
+        if (!v.U32(8, dialog.exStyle) || !v.U32(12, dialog.style) || !v.U16(16, cItems))
+            return false;
+        offset = 18;
+    } else {
+        if (!v.U32(0, dialog.style) || !v.U32(4, dialog.exStyle) || !v.U16(8, cItems))
+            return false;
+        offset = 10;
+    }
+    if (!ReadRect(v, offset, dialog.x, dialog.y, dialog.cx, dialog.cy))
+        return false;
+    offset += 8;
+    if (!ReadSzOrOrd(v, offset, dialog.menu, false) || !ReadSzOrOrd(v, offset, dialog.windowClass, false) ||
+        !ReadSzOrOrd(v, offset, dialog.title, false))
+        return false;
+    const uint32_t DS_SETFONT = 0x40;
+    if (dialog.style & DS_SETFONT) {
+        if (!v.U16(offset, dialog.pointSize))
+            return false;
+        offset += 2;
+        if (dialog.bExtended) {
+            if (!v.U16(offset, dialog.weight) || !v.U8(offset + 2, dialog.italic) || !v.U8(offset + 3, dialog.charset))
+                return false;
+            offset += 4;
+        }
+        if (!ReadSzOrOrd(v, offset, dialog.face, false))
+            return false;
+    }
+    for (uint16_t i = 0; i < cItems; ++i) {
+        DialogItem item;
+        offset = AlignDword(offset);
+        if (dialog.bExtended) {
+            uint32_t id;
+            if (!v.U32(offset + 4, item.exStyle) || !v.U32(offset + 8, item.style) ||
+                !ReadRect(v, offset + 12, item.x, item.y, item.cx, item.cy) || !v.U32(offset + 20, id))
+                return false;
+            item.id = static_cast<int32_t>(id);
+            offset += 24;
+        } else {
+            uint16_t id;
+            if (!v.U32(offset, item.style) || !v.U32(offset + 4, item.exStyle) ||
+                !ReadRect(v, offset + 8, item.x, item.y, item.cx, item.cy) || !v.U16(offset + 16, id))
+                return false;
+            item.id = static_cast<int16_t>(id);
+            offset += 18;
+        }
+        uint16_t cbExtra;
+        if (!ReadSzOrOrd(v, offset, item.windowClass, true) || !ReadSzOrOrd(v, offset, item.text, false) ||
+            !v.U16(offset, cbExtra) || !v.Has(offset + 2, cbExtra))
+            return false;
+        offset += 2u + cbExtra;
+        dialog.items.push_back(item);
+    }
+    error.clear();
+    return true;
+}
+
+}  // namespace pe
