@@ -1,7 +1,7 @@
 // The built installer's resources read back through the Windows loader, as
-// the pages load them: the licence and class-name strings, the page artwork,
-// the dialog templates with the exact styles the pages rely on, the icons and
-// the payload.
+// the pages load them: the licence and class-name strings, the page artwork
+// and the dialog templates with the exact styles the pages rely on. (The
+// payload and the icons are compared byte for byte by setup_pe_check.)
 #include "tests/common/test_support.h"
 
 #include <gtest/gtest.h>
@@ -125,16 +125,6 @@ TEST_F(SetupResources, PageArtworkIs556By384With256ColoursUncompressed)
     EXPECT_EQ(dib.size(), sizeof(header) + 256 * sizeof(RGBQUAD) + 556u * 384u);
 }
 
-TEST_F(SetupResources, PayloadIsTheBuiltGzipFile)
-{
-    std::vector<unsigned char> payload = Bytes(MAKEINTRESOURCEA(15734), RT_RCDATA);
-    std::string gz = ReadText(WinePath(PAYLOAD_GZ_UNIX));
-    ASSERT_FALSE(gz.empty());
-    ASSERT_EQ(payload.size(), gz.size());
-    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), gz.begin(),
-                           [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); }));
-}
-
 struct ControlSpec {
     int id;
     DWORD style, exStyle;
@@ -252,40 +242,6 @@ TEST_F(SetupResources, DialogTemplatesCarryExactlyTheGivenStyles)
             t.Skip(t.Word());
         }
         EXPECT_TRUE(t.Ok());
-    }
-}
-
-TEST_F(SetupResources, IconsAre16ColourImagesOfTheirSize)
-{
-    const struct {
-        int id, size;
-    } kIcons[] = {{200, 32}, {201, 16}, {202, 16}, {203, 16}};
-    for (const auto& icon : kIcons) {
-        SCOPED_TRACE(icon.id);
-        std::vector<unsigned char> group = Bytes(MAKEINTRESOURCEA(icon.id), RT_GROUP_ICON);
-        // One directory entry: width, height, colours, reserved, planes, bits, bytes, id.
-        ASSERT_EQ(group.size(), 6u + 14u);
-        EXPECT_EQ(group[4], 1);
-        EXPECT_EQ(group[6], icon.size);
-        EXPECT_EQ(group[7], icon.size);
-        EXPECT_EQ(group[8], 16);
-        EXPECT_EQ(group[12], 4);
-
-        int imageId = LookupIconIdFromDirectoryEx(group.data(), TRUE, icon.size, icon.size, LR_DEFAULTCOLOR);
-        std::vector<unsigned char> image = Bytes(MAKEINTRESOURCEA(imageId), RT_ICON);
-        ASSERT_FALSE(image.empty());
-        HICON hIcon = CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()), TRUE, 0x00030000,
-                                               icon.size, icon.size, LR_DEFAULTCOLOR);
-        ASSERT_NE(hIcon, nullptr);
-        ICONINFO info = {};
-        ASSERT_TRUE(GetIconInfo(hIcon, &info));
-        BITMAP bm = {};
-        GetObjectA(info.hbmMask, sizeof(bm), &bm);
-        EXPECT_EQ(bm.bmWidth, icon.size);
-        DeleteObject(info.hbmMask);
-        if (info.hbmColor)
-            DeleteObject(info.hbmColor);
-        DestroyIcon(hIcon);
     }
 }
 

@@ -1,7 +1,7 @@
 // qpecheck: lists what a Windows executable imports and which resources it
 // carries, and checks a built installer against what it must hold.
 //
-//   qpecheck [--dialogs] FILE
+//   qpecheck FILE
 //   qpecheck --check FILE [--machine i386|amd64] [--gui] [--allow-dll NAME]...
 //                         [--expect TYPE:NAME[=WHAT]]... [--only]
 //
@@ -64,21 +64,7 @@ const char* SubsystemName(uint16_t subsystem)
     }
 }
 
-void PrintDialog(const pe::Dialog& d)
-{
-    std::printf("    %s style 0x%08X exstyle 0x%08X at %d,%d size %dx%d title \"%s\"", d.bExtended ? "DIALOGEX" : "DIALOG",
-                d.style, d.exStyle, d.x, d.y, d.cx, d.cy, d.title.c_str());
-    if (!d.face.empty())
-        std::printf(" font %u \"%s\" weight %u italic %u charset %u", d.pointSize, d.face.c_str(), d.weight, d.italic,
-                    d.charset);
-    std::printf(" menu \"%s\" class \"%s\", %zu controls\n", d.menu.c_str(), d.windowClass.c_str(), d.items.size());
-    for (const pe::DialogItem& item : d.items)
-        std::printf("      %5d %-14s style 0x%08X exstyle 0x%08X at %d,%d size %dx%d \"%s\"\n", item.id,
-                    item.windowClass.c_str(), item.style, item.exStyle, item.x, item.y, item.cx, item.cy,
-                    item.text.c_str());
-}
-
-void List(const pe::Image& image, bool bDialogs)
+void List(const pe::Image& image)
 {
     std::printf("machine %s (0x%04X), %s, subsystem %s\n", MachineName(image.machine), image.machine,
                 image.bPe32Plus ? "PE32+" : "PE32", SubsystemName(image.subsystem));
@@ -89,14 +75,6 @@ void List(const pe::Image& image, bool bDialogs)
     for (const pe::Resource& r : image.resources) {
         std::printf("  %-12s %-22s lang 0x%04X %10zu bytes\n", pe::TypeName(r.type).c_str(), r.name.Format().c_str(),
                     r.lang, r.cbData);
-        if (bDialogs && r.type.bIsId && r.type.id == pe::RT_DIALOG) {
-            pe::Dialog dialog;
-            std::string error;
-            if (pe::DecodeDialog(r.pData, r.cbData, dialog, error))
-                PrintDialog(dialog);
-            else
-                std::printf("    (%s)\n", error.c_str());
-        }
     }
 }
 
@@ -288,7 +266,7 @@ private:
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: qpecheck [--dialogs] FILE\n"
+    std::fprintf(stderr, "usage: qpecheck FILE\n"
                          "       qpecheck --check FILE [--machine i386|amd64] [--gui] [--allow-dll NAME]...\n"
                          "                            [--expect TYPE:NAME[=SIZE|file:PATH|bmp:PATH|ico:PATH]]... [--only]\n");
     return EXIT_USAGE;
@@ -298,7 +276,7 @@ int Usage()
 
 int main(int argc, char** argv)
 {
-    bool bCheck = false, bDialogs = false, bGui = false, bOnly = false;
+    bool bCheck = false, bGui = false, bOnly = false;
     const char* pszFile = nullptr;
     std::string machine;
     std::vector<std::string> allowed, expected;
@@ -308,9 +286,7 @@ int main(int argc, char** argv)
         if (arg == "--check" && bHasValue && !pszFile) {
             bCheck = true;
             pszFile = argv[++i];
-        } else if (arg == "--dialogs") {
-            bDialogs = true;
-        } else if (arg == "--gui") {
+                } else if (arg == "--gui") {
             bGui = true;
         } else if (arg == "--only") {
             bOnly = true;
@@ -342,7 +318,7 @@ int main(int argc, char** argv)
         return EXIT_BAD_FILE;
     }
     if (!bCheck) {
-        List(image, bDialogs);
+        List(image);
         return 0;
     }
 

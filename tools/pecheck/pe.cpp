@@ -268,50 +268,6 @@ private:
     size_t cEntries_ = 0;
 };
 
-// Reads a sz_Or_Ord field of a dialog template at `offset`, moving past it.
-bool ReadSzOrOrd(const View& v, size_t& offset, std::string& text, bool bClass)
-{
-    static const char* const kClassAtoms[] = {"BUTTON", "EDIT", "STATIC", "LISTBOX", "SCROLLBAR", "COMBOBOX"};
-    uint16_t first;
-    if (!v.U16(offset, first))
-        return false;
-    text.clear();
-    if (first == 0xFFFF) {
-        uint16_t ordinal;
-        if (!v.U16(offset + 2, ordinal))
-            return false;
-        offset += 4;
-        if (bClass && ordinal >= 0x80 && ordinal <= 0x85)
-            text = kClassAtoms[ordinal - 0x80];
-        else
-            text = "#" + std::to_string(ordinal);
-        return true;
-    }
-    for (;;) {
-        uint16_t ch;
-        if (!v.U16(offset, ch))
-            return false;
-        offset += 2;
-        if (ch == 0)
-            return true;
-        AppendChar(text, ch);
-    }
-}
-
-size_t AlignDword(size_t offset) { return (offset + 3) & ~static_cast<size_t>(3); }
-
-bool ReadRect(const View& v, size_t offset, int16_t& x, int16_t& y, int16_t& cx, int16_t& cy)
-{
-    uint16_t a, b, c, d;
-    if (!v.U16(offset, a) || !v.U16(offset + 2, b) || !v.U16(offset + 4, c) || !v.U16(offset + 6, d))
-        return false;
-    x = static_cast<int16_t>(a);
-    y = static_cast<int16_t>(b);
-    cx = static_cast<int16_t>(c);
-    cy = static_cast<int16_t>(d);
-    return true;
-}
-
 }  // namespace
 
 ResName ResName::Id(uint32_t value)
@@ -448,73 +404,6 @@ bool Parse(const Bytes& file, Image& image, std::string& error)
         return false;
     if (rvaResources != 0 && !ResourceReader(map, rvaResources, image).Read(error))
         return false;
-    return true;
-}
-
-bool DecodeDialog(const uint8_t* pData, size_t cbData, Dialog& dialog, std::string& error)
-{
-    dialog = Dialog();
-    View v(pData, cbData);
-    error = "dialog template ends early";
-    uint16_t version, signature, cItems;
-    if (!v.U16(0, version) || !v.U16(2, signature))
-        return false;
-    dialog.bExtended = version == 1 && signature == 0xFFFF;
-    size_t offset;
-    if (dialog.bExtended) {
-        if (!v.U32(8, dialog.exStyle) || !v.U32(12, dialog.style) || !v.U16(16, cItems))
-            return false;
-        offset = 18;
-    } else {
-        if (!v.U32(0, dialog.style) || !v.U32(4, dialog.exStyle) || !v.U16(8, cItems))
-            return false;
-        offset = 10;
-    }
-    if (!ReadRect(v, offset, dialog.x, dialog.y, dialog.cx, dialog.cy))
-        return false;
-    offset += 8;
-    if (!ReadSzOrOrd(v, offset, dialog.menu, false) || !ReadSzOrOrd(v, offset, dialog.windowClass, false) ||
-        !ReadSzOrOrd(v, offset, dialog.title, false))
-        return false;
-    const uint32_t DS_SETFONT = 0x40;
-    if (dialog.style & DS_SETFONT) {
-        if (!v.U16(offset, dialog.pointSize))
-            return false;
-        offset += 2;
-        if (dialog.bExtended) {
-            if (!v.U16(offset, dialog.weight) || !v.U8(offset + 2, dialog.italic) || !v.U8(offset + 3, dialog.charset))
-                return false;
-            offset += 4;
-        }
-        if (!ReadSzOrOrd(v, offset, dialog.face, false))
-            return false;
-    }
-    for (uint16_t i = 0; i < cItems; ++i) {
-        DialogItem item;
-        offset = AlignDword(offset);
-        if (dialog.bExtended) {
-            uint32_t id;
-            if (!v.U32(offset + 4, item.exStyle) || !v.U32(offset + 8, item.style) ||
-                !ReadRect(v, offset + 12, item.x, item.y, item.cx, item.cy) || !v.U32(offset + 20, id))
-                return false;
-            item.id = static_cast<int32_t>(id);
-            offset += 24;
-        } else {
-            uint16_t id;
-            if (!v.U32(offset, item.style) || !v.U32(offset + 4, item.exStyle) ||
-                !ReadRect(v, offset + 8, item.x, item.y, item.cx, item.cy) || !v.U16(offset + 16, id))
-                return false;
-            item.id = static_cast<int16_t>(id);
-            offset += 18;
-        }
-        uint16_t cbExtra;
-        if (!ReadSzOrOrd(v, offset, item.windowClass, true) || !ReadSzOrOrd(v, offset, item.text, false) ||
-            !v.U16(offset, cbExtra) || !v.Has(offset + 2, cbExtra))
-            return false;
-        offset += 2u + cbExtra;
-        dialog.items.push_back(item);
-    }
-    error.clear();
     return true;
 }
 

@@ -71,26 +71,4 @@ struct Image {
 // image or any structure lies outside it.
 bool Parse(const Bytes& file, Image& image, std::string& error);
 
-// A dialog template (DLGTEMPLATE or DLGTEMPLATEEX) decoded for printing.
-struct DialogItem {
-    uint32_t style = 0, exStyle = 0;
-    int16_t x = 0, y = 0, cx = 0, cy = 0;
-    int32_t id = 0;
-    std::string windowClass;  // a class name, or "#n" for a predefined atom
-    std::string text;
-};
-
-struct Dialog {
-    bool bExtended = false;
-    uint32_t style = 0, exStyle = 0;
-    int16_t x = 0, y = 0, cx = 0, cy = 0;
-    std::string menu, windowClass, title;
-    uint16_t pointSize = 0, weight = 0;
-    uint8_t italic = 0, charset = 0;
-    std::string face;
-    std::vector<DialogItem> items;
-};
-
-bool DecodeDialog(const uint8_t* pData, size_t cbData, Dialog& dialog, std::string& error);
-
 }  // namespace pe
