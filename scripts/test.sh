@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: native (sanitizers, fuzzing), then
-# the Windows-side and end-to-end tests of the x86_64 build under wine64 on a
-# virtual display. Exits non-zero if any test fails.
+# Builds everything and runs every test: native (sanitizers, fuzzing), the
+# checks of the shipping i686 setup.exe (imports and resources, read on the
+# host), then the Windows-side and end-to-end tests of the x86_64 build under
+# wine64 on a virtual display. Exits non-zero if any test fails.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)"
 build="${QUARNEL_BUILD_DIR:-$root/build}"
@@ -11,7 +12,15 @@ status=0
 echo "== native tests (build/host) =="
 ctest --test-dir "$build/host" --output-on-failure || status=1
 
+echo "== shipping build checks (build/win32) =="
+ctest --test-dir "$build/win32" --output-on-failure || status=1
+
 echo "== Windows tests under wine64 (build/win64) =="
+# The test drives go in before any wineserver starts for the prefix and come
+# out however the run ends.
+"$root/scripts/wine-prefix.sh" "$build/win64"
+trap '"$root/scripts/test-drives.sh" down "$build/win64"' EXIT
+"$root/scripts/test-drives.sh" up "$build/win64"
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
   "$root/scripts/wine-session.sh" "$build/win64" \
   ctest --test-dir "$build/win64" --output-on-failure || status=1

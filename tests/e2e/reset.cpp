@@ -67,7 +67,10 @@ bool RemoveProductKey(const char* pszParent, std::string& problem)
 
 bool ResetInstallState(std::string& problem)
 {
-    std::vector<std::string> paths = {"C:\\Program files\\Quarnel"};
+    // With the folders the scenarios make themselves, and the product folder
+    // on the test drives (scripts/test-drives.sh).
+    std::vector<std::string> paths = {"C:\\Program files\\Quarnel", "C:\\QuarnelTestGames", "C:\\QuarnelTyped",
+                                      "Q:\\Quarnel", "R:\\Quarnel"};
     char szTemp[MAX_PATH];
     DWORD cchTemp = GetTempPathA(sizeof(szTemp), szTemp);
     if (cchTemp > 0 && cchTemp < sizeof(szTemp)) {

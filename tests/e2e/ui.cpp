@@ -1,5 +1,7 @@
 #include "tests/e2e/ui.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -87,6 +89,124 @@ bool PostKey(HWND hTarget, UINT vk)
     LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)) << 16;
     return PostMessageA(hTarget, WM_KEYDOWN, vk, scan | 1) &&
            PostMessageA(hTarget, WM_KEYUP, vk, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+}
+
+bool PostChars(HWND hTarget, const std::string& text)
+{
+    if (!Usable(hTarget))
+        return false;
+    for (char ch : text)
+        if (!PostMessageA(hTarget, WM_CHAR, static_cast<unsigned char>(ch), 1))
+            return false;
+    return true;
+}
+
+bool PostDoubleClick(HWND hTarget, POINT pt)
+{
+    if (!Usable(hTarget))
+        return false;
+    // The order the system delivers: down, up, double click, up.
+    LPARAM at = MAKELPARAM(pt.x, pt.y);
+    return PostMessageA(hTarget, WM_LBUTTONDOWN, MK_LBUTTON, at) && PostMessageA(hTarget, WM_LBUTTONUP, 0, at) &&
+           PostMessageA(hTarget, WM_LBUTTONDBLCLK, MK_LBUTTON, at) && PostMessageA(hTarget, WM_LBUTTONUP, 0, at);
+}
+
+bool ComboTexts(HWND hCombo, std::vector<std::string>& texts)
+{
+    texts.clear();
+    LRESULT count = 0;
+    if (!Ask(hCombo, CB_GETCOUNT, 0, 0, count) || count < 0)
+        return false;
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT cch = 0;
+        if (!Ask(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, cch) || cch < 0)
+            return false;
+        // Wine hands the text across unconverted when asked through the A
+        // entry point, so it is asked for in UTF-16.
+        std::vector<wchar_t> buffer(static_cast<size_t>(cch) + 1, L'\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer.data()),
+                                 SMTO_ABORTIFHUNG, ANSWER_MS, &copied) ||
+            static_cast<LRESULT>(copied) < 0)
+            return false;
+        char szText[256] = "";
+        int cb = WideCharToMultiByte(CP_ACP, 0, buffer.data(), -1, szText, sizeof(szText), nullptr, nullptr);
+        if (cb <= 0)
+            return false;
+        texts.emplace_back(szText);
+    }
+    return true;
+}
+
+namespace {
+// Memory in another process, released with the object.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HANDLE hProcess, size_t cb)
+        : hProcess(hProcess), cb(cb), pBase(VirtualAllocEx(hProcess, nullptr, cb, MEM_COMMIT, PAGE_READWRITE))
+    {
+    }
+    ~RemoteBuffer()
+    {
+        if (pBase)
+            VirtualFreeEx(hProcess, pBase, 0, MEM_RELEASE);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    bool Ok() const { return pBase != nullptr; }
+    char* At(size_t offset) const { return static_cast<char*>(pBase) + offset; }
+    bool Write(size_t offset, const void* pData, size_t cbData) const
+    {
+        return offset + cbData <= cb && WriteProcessMemory(hProcess, At(offset), pData, cbData, nullptr);
+    }
+    bool Read(size_t offset, void* pData, size_t cbData) const
+    {
+        return offset + cbData <= cb && ReadProcessMemory(hProcess, At(offset), pData, cbData, nullptr);
+    }
+
+private:
+    HANDLE hProcess;
+    size_t cb;
+    void* pBase;
+};
+}  // namespace
+
+bool ListViewTexts(HANDLE hProcess, HWND hList, std::vector<std::string>& texts)
+{
+    texts.clear();
+    constexpr int CCH_TEXT = 512;
+    RemoteBuffer remote(hProcess, sizeof(LVITEMA) + CCH_TEXT);
+    LRESULT count = 0;
+    if (!remote.Ok() || !Ask(hList, LVM_GETITEMCOUNT, 0, 0, count))
+        return false;
+    for (LRESULT i = 0; i < count; ++i) {
+        LVITEMA item = {};
+        item.pszText = remote.At(sizeof(item));
+        item.cchTextMax = CCH_TEXT;
+        char szText[CCH_TEXT] = "";
+        LRESULT cch = 0;
+        if (!remote.Write(0, &item, sizeof(item)) ||
+            !Ask(hList, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.At(0)), cch) ||
+            cch < 0 || cch >= CCH_TEXT || !remote.Read(sizeof(item), szText, sizeof(szText)))
+            return false;
+        texts.emplace_back(szText, static_cast<size_t>(cch));
+    }
+    return true;
+}
+
+bool ListViewItemCentre(HANDLE hProcess, HWND hList, int nItem, POINT& pt)
+{
+    RemoteBuffer remote(hProcess, sizeof(RECT));
+    RECT rc = {LVIR_LABEL, 0, 0, 0};
+    LRESULT ok = 0;
+    if (!remote.Ok() || !Ask(hList, LVM_ENSUREVISIBLE, static_cast<WPARAM>(nItem), FALSE, ok) ||
+        !remote.Write(0, &rc, sizeof(rc)) ||
+        !Ask(hList, LVM_GETITEMRECT, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(remote.At(0)), ok) || !ok ||
+        !remote.Read(0, &rc, sizeof(rc)))
+        return false;
+    pt = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    return true;
 }
 
 HWND FocusOf(DWORD tid)

@@ -49,6 +49,19 @@ bool PostKey(HWND hTarget, UINT vk);
 // The keyboard focus of another thread (GetFocus only sees the caller's).
 HWND FocusOf(DWORD tid);
 
+// Typed characters, as the keyboard's translation would deliver them.
+bool PostChars(HWND hTarget, const std::string& text);
+// A double click of the left button at a point of the target's client area.
+bool PostDoubleClick(HWND hTarget, POINT pt);
+
+// The texts of a combo box's items (the system copies them across).
+bool ComboTexts(HWND hCombo, std::vector<std::string>& texts);
+// List-view messages carry pointers the system does not copy across
+// processes, so these pass buffers allocated in the target (same bitness).
+bool ListViewTexts(HANDLE hProcess, HWND hList, std::vector<std::string>& texts);
+// The centre of an item's label in the list's client area, scrolled into view.
+bool ListViewItemCentre(HANDLE hProcess, HWND hList, int nItem, POINT& pt);
+
 // Waits until the window and its controls have painted and the owning
 // thread is back in its message loop, so that the screen shows them.
 void WaitPainted(HWND hWnd);

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# test-drives.sh up|down TREE: gives the Wine prefix of the x86_64 build tree
+# TREE two drives for the end-to-end tests: Q: (a 1 MiB tmpfs, too small to
+# install on) and R: (a 4200 MiB tmpfs, more free bytes than 32 bits hold;
+# tmpfs reserves nothing, so it costs no memory). Run it while no wineserver
+# runs for the prefix: Wine lists a new drive letter only after a restart.
+# Mounting needs root; without it, or when a mount fails, no drive is linked
+# and the drive scenarios report themselves skipped. Both actions are
+# idempotent and exit 0.
+set -euo pipefail
+case "$#:${1:-}" in
+  2:up | 2:down) ;;
+  *) echo "usage: test-drives.sh up|down TREE" >&2; exit 2 ;;
+esac
+action="$1"
+tree="$(cd "$2" && pwd)"
+prefix="$tree/wineprefix"
+drives=("q small 1m" "r big 4200m")
+
+down() {
+  local letter name size dir
+  for d in "${drives[@]}"; do
+    read -r letter name size <<<"$d"
+    dir="$tree/drives/$name"
+    rm -f "$prefix/dosdevices/$letter:" || true
+    if mountpoint -q "$dir"; then
+      # A process still holding a file there must not keep the mount alive.
+      umount "$dir" 2>/dev/null || umount -l "$dir" || echo "test-drives: cannot unmount $dir" >&2
+    fi
+    rmdir "$dir" 2>/dev/null || true
+  done
+  rmdir "$tree/drives" 2>/dev/null || true
+}
+
+# Wine's server works in a directory named after the prefix's device and inode.
+server_running() {
+  local id
+  id="server-$(printf '%x-%x' "$(stat -c %d "$prefix")" "$(stat -c %i "$prefix")")"
+  for pid in $(pgrep wineserver || true); do
+    case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in */"$id") return 0 ;; esac
+  done
+  return 1
+}
+
+if [ "$action" = down ]; then
+  down
+  exit 0
+fi
+
+skip() {
+  echo "test-drives: $1: no test drives, the drive scenarios will be skipped" >&2
+  down
+  exit 0
+}
+[ "$(id -u)" = 0 ] || skip "not root"
+[ -d "$prefix/dosdevices" ] || skip "no Wine prefix at $prefix"
+server_running && echo "test-drives: a wineserver runs for $prefix: it will not list the drives until it restarts" >&2
+for d in "${drives[@]}"; do
+  read -r letter name size <<<"$d"
+  dir="$tree/drives/$name"
+  mkdir -p "$dir"
+  if ! mountpoint -q "$dir"; then
+    mount -t tmpfs -o "size=$size,mode=0777" tmpfs "$dir" || skip "mounting a $size tmpfs on $dir failed"
+  fi
+  ln -sfn "$dir" "$prefix/dosdevices/$letter:"
+done
+echo "test-drives: Q: = $tree/drives/small (1 MiB), R: = $tree/drives/big (4200 MiB)"
