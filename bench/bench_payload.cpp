@@ -11,8 +11,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -23,90 +27,19 @@ namespace {
 }
 
 // Any box means a phase failed; its figures would measure an error path.
-std::vector<std::string> shownMessages;
+const char* pszPhase = "";
 
-int RecordMessage(HWND, LPCSTR pszText, LPCSTR, UINT)
+int WINAPI FailOnMessage(HWND, LPCSTR pszText, LPCSTR, UINT)
 {
-    shownMessages.emplace_back(pszText ? pszText : "");
-    return IDOK;
+    Fail(std::string(pszPhase) + " showed a message box:\n  " + (pszText ? pszText : ""));
 }
 
-void FailOnMessages(const char* pszPhase)
+double NowMs()
 {
-    if (shownMessages.empty())
-        return;
-    std::string text = std::string(pszPhase) + " showed a message box:";
-    for (const std::string& message : shownMessages)
-        text += "\n  " + message;
-    Fail(text);
-}
-
-double TickMs(LARGE_INTEGER start, LARGE_INTEGER end)
-{
-    static LARGE_INTEGER frequency;
-    if (frequency.QuadPart == 0)
-        QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-LARGE_INTEGER Now()
-{
-    LARGE_INTEGER t;
+    LARGE_INTEGER t, frequency;
     QueryPerformanceCounter(&t);
-    return t;
-}
-
-// Calls fn(path, isDirectory) for every entry below dir, children before
-// their directory.
-template <typename Fn> void Walk(const std::string& dir, Fn fn)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        Fail("cannot list " + dir);
-    do {
-        std::string name = fd.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::string path = dir + "\\" + name;
-        bool bDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (bDirectory)
-            Walk(path, fn);
-        fn(path, bDirectory);
-    } while (FindNextFileA(hFind, &fd));
-    FindClose(hFind);
-}
-
-int CountFiles(const std::string& dir)
-{
-    int nFiles = 0;
-    Walk(dir, [&](const std::string&, bool bDirectory) { nFiles += bDirectory ? 0 : 1; });
-    return nFiles;
-}
-
-void RemoveFile(const std::string& path)
-{
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(path.c_str()))
-        Fail("cannot delete " + path);
-}
-
-void RemoveTree(const std::string& dir)
-{
-    Walk(dir, [](const std::string& path, bool bDirectory) {
-        if (!bDirectory)
-            RemoveFile(path);
-        else if (!RemoveDirectoryA(path.c_str()))
-            Fail("cannot remove " + path);
-    });
-    if (!RemoveDirectoryA(dir.c_str()))
-        Fail("cannot remove " + dir);
-}
-
-bool FileExists(const std::string& path)
-{
-    DWORD dwAttributes = GetFileAttributesA(path.c_str());
-    return dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 double Median(std::vector<double> values)
@@ -125,53 +58,54 @@ int main(int argc, char** argv)
     const std::string gzPath = argv[1];
     const std::string scratch = argv[2];
     const int nRuns = std::atoi(argv[3]);
+    std::error_code ec;
     if (nRuns < 1)
         Fail("RUNS must be a positive number");
-    if (!FileExists(gzPath))
+    if (!fs::is_regular_file(gzPath, ec))
         Fail("no gzip file " + gzPath);
-    DWORD dwScratch = GetFileAttributesA(scratch.c_str());
-    if (dwScratch == INVALID_FILE_ATTRIBUTES || !(dwScratch & FILE_ATTRIBUTE_DIRECTORY))
+    if (!fs::is_directory(scratch, ec))
         Fail("no scratch directory " + scratch);
-    pfnMessageBox = RecordMessage;
+    pfnMessageBox = FailOnMessage;
 
     const std::string archivePath = scratch + "\\filesdata.dat";
     std::vector<double> gunzipMs, extractMs, totalMs;
     for (int nRun = 1; nRun <= nRuns; ++nRun) {
-        if (FileExists(archivePath))
+        if (fs::exists(archivePath, ec))
             Fail(archivePath + " is left from an earlier run");
-        LARGE_INTEGER t0 = Now();
+        pszPhase = "GunzipFile";
+        double t0 = NowMs();
         GunzipFile(archivePath.c_str(), gzPath.c_str());
-        LARGE_INTEGER t1 = Now();
-        FailOnMessages("GunzipFile");
-        if (!FileExists(archivePath))
+        double t1 = NowMs();
+        if (!fs::is_regular_file(archivePath, ec))
             Fail("GunzipFile wrote no " + archivePath);
 
         const std::string installDir = scratch + "\\inst_" + std::to_string(nRun);
         if (!CreateDir(installDir.c_str()))
             Fail("cannot create a fresh " + installDir);
         // Opening and closing the archive belong to the installer's copy step.
-        LARGE_INTEGER t2 = Now();
+        pszPhase = "ExtractPayloadArchive";
+        double t2 = NowMs();
         FILE* fArchive = FileOpen(archivePath.c_str(), "rb");
         if (!fArchive)
             Fail("cannot open " + archivePath);
         BOOL bFailed = ExtractPayloadArchive(fArchive, installDir.c_str(), nullptr, nullptr);
         std::fclose(fArchive);
-        LARGE_INTEGER t3 = Now();
-        FailOnMessages("ExtractPayloadArchive");
+        double t3 = NowMs();
         if (bFailed != 0)
             Fail("ExtractPayloadArchive returned " + std::to_string(bFailed));
-        int nFiles = CountFiles(installDir);
+        auto nFiles = std::count_if(fs::recursive_directory_iterator(installDir), fs::recursive_directory_iterator(),
+                                    [](const fs::directory_entry& e) { return e.is_regular_file(); });
         if (nFiles != PAYLOAD_RECORD_COUNT)
             Fail(installDir + " holds " + std::to_string(nFiles) + " files, expected " +
                  std::to_string(PAYLOAD_RECORD_COUNT));
 
-        gunzipMs.push_back(TickMs(t0, t1));
-        extractMs.push_back(TickMs(t2, t3));
+        gunzipMs.push_back(t1 - t0);
+        extractMs.push_back(t3 - t2);
         totalMs.push_back(gunzipMs.back() + extractMs.back());
         std::fprintf(stderr, "run %d: gunzip %.2f ms, extract %.2f ms\n", nRun, gunzipMs.back(), extractMs.back());
 
-        RemoveTree(installDir);
-        RemoveFile(archivePath);
+        if (fs::remove_all(installDir, ec) == static_cast<std::uintmax_t>(-1) || !fs::remove(archivePath, ec))
+            Fail("cannot remove " + installDir + " or " + archivePath + ": " + ec.message());
     }
 
     std::printf("runs=%d\n", nRuns);

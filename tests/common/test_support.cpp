@@ -1,35 +1,20 @@
 #include "tests/common/test_support.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <stdexcept>
-#include <zlib.h>
-#ifndef _WIN32
 #include <unistd.h>
-#endif
+#include <zlib.h>
 
 namespace qt {
 
 fs::path FsPath(const std::string& installerPath)
 {
-#ifdef _WIN32
-    return fs::path(installerPath);
-#else
     std::string p = installerPath;
+#ifndef _WIN32
     std::replace(p.begin(), p.end(), '\\', '/');
-    return fs::path(p);
 #endif
-}
-
-std::string InstallerPath(const fs::path& path)
-{
-    std::string s = path.string();
-#ifdef _WIN32
-    std::replace(s.begin(), s.end(), '/', '\\');
-#endif
-    return s;
+    return p;
 }
 
 std::string WinePath(const char* pszUnixPath)
@@ -55,14 +40,6 @@ void WriteFile(const std::string& installerPath, const Bytes& data)
         throw std::runtime_error("cannot write " + installerPath);
 }
 
-bool Exists(const std::string& installerPath)
-{
-    std::error_code ec;
-    return fs::exists(FsPath(installerPath), ec);
-}
-
-Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
 Bytes PatternBytes(size_t size, uint32_t seed)
 {
     Bytes out(size);
@@ -80,78 +57,37 @@ void AppendRecord(Bytes& archive, const std::string& name, const Bytes& data)
 {
     archive.push_back(static_cast<unsigned char>(name.size()));
     archive.insert(archive.end(), name.begin(), name.end());
-    uint32_t n = static_cast<uint32_t>(data.size());
     for (int i = 0; i < 4; ++i)
-        archive.push_back(static_cast<unsigned char>(n >> (8 * i)));
+        archive.push_back(static_cast<unsigned char>(data.size() >> (8 * i)));
     archive.insert(archive.end(), data.begin(), data.end());
 }
-
-void AppendRaw(Bytes& archive, const Bytes& bytes) { archive.insert(archive.end(), bytes.begin(), bytes.end()); }
 
 Bytes Gzip(const Bytes& data)
 {
     z_stream zs{};
-    if (deflateInit2(&zs, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("deflateInit2");
+    deflateInit2(&zs, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
     Bytes out(deflateBound(&zs, static_cast<uLong>(data.size())) + 32);
     zs.next_in = const_cast<Bytef*>(data.data());
     zs.avail_in = static_cast<uInt>(data.size());
     zs.next_out = out.data();
     zs.avail_out = static_cast<uInt>(out.size());
-    int rc = deflate(&zs, Z_FINISH);
+    if (deflate(&zs, Z_FINISH) != Z_STREAM_END)
+        throw std::runtime_error("deflate");
     out.resize(zs.total_out);
     deflateEnd(&zs);
-    if (rc != Z_STREAM_END)
-        throw std::runtime_error("deflate");
     return out;
 }
 
 ScratchDir::ScratchDir()
 {
-    static std::atomic<int> counter{0};
-    fs::path base = fs::temp_directory_path();
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        fs::path candidate =
-            base / ("quarnel-test-" + std::to_string(
-#ifdef _WIN32
-                                          GetCurrentProcessId()
-#else
-                                          static_cast<long>(getpid())
-#endif
-                                              ) +
-                    "-" + std::to_string(counter++));
-        std::error_code ec;
-        if (fs::create_directory(candidate, ec)) {
-            root_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("no scratch directory");
+    static int counter = 0;
+    root_ = fs::temp_directory_path() /
+            ("quarnel-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    fs::remove_all(root_);  // left by an earlier process of the same id
+    fs::create_directory(root_);
 }
 
-ScratchDir::~ScratchDir()
-{
-    std::error_code ec;
-    // Files made read-only by a test must be writable again to go.
-    for (auto it = fs::recursive_directory_iterator(root_, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
-        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
-    fs::remove_all(root_, ec);
-}
-
-std::string ScratchDir::Path(const std::string& name) const
-{
-    std::string root = InstallerPath(root_);
-    if (name.empty())
-        return root;
-#ifdef _WIN32
-    return root + "\\" + name;
-#else
-    return root + "/" + name;
-#endif
-}
-
-static std::vector<std::string> List(const fs::path& root, bool bDirectories)
+std::vector<std::string> ListFiles(const fs::path& root, bool bDirectories)
 {
     std::vector<std::string> names;
     for (auto& entry : fs::recursive_directory_iterator(root)) {
@@ -164,9 +100,6 @@ static std::vector<std::string> List(const fs::path& root, bool bDirectories)
     std::sort(names.begin(), names.end());
     return names;
 }
-
-std::vector<std::string> ListFiles(const fs::path& root) { return List(root, false); }
-std::vector<std::string> ListDirectories(const fs::path& root) { return List(root, true); }
 
 static MessageRecorder* pActiveRecorder;
 
@@ -182,10 +115,6 @@ MessageRecorder::MessageRecorder() : previous_(pfnMessageBox)
     pfnMessageBox = RecordBox;
 }
 
-MessageRecorder::~MessageRecorder()
-{
-    pfnMessageBox = previous_;
-    pActiveRecorder = nullptr;
-}
+MessageRecorder::~MessageRecorder() { pfnMessageBox = previous_; }
 
 }  // namespace qt

@@ -26,23 +26,6 @@ static void RecordStarted(const char* pszPath)
         Fail("output path outside the install directory", pszPath);
 }
 
-static BOOL NeverStop() { return FALSE; }
-
-// The scratch root holds the archive and box/inst, nothing else; inside the
-// install directory there are only plain files and directories.
-static void CheckTree()
-{
-    for (auto& entry : fs::directory_iterator(gRoot))
-        if (entry.path().filename() != "archive.dat" && entry.path().filename() != "box")
-            Fail("written beside the install directory", entry.path().string());
-    for (auto& entry : fs::directory_iterator(gRoot / "box"))
-        if (entry.path().filename() != "inst")
-            Fail("written beside the install directory", entry.path().string());
-    for (auto& entry : fs::recursive_directory_iterator(gRoot / "box" / "inst"))
-        if (entry.is_symlink() || !(entry.is_regular_file() || entry.is_directory()))
-            Fail("unexpected kind of entry", entry.path().string());
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
 {
     if (gRoot.empty()) {
@@ -51,18 +34,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
         gInstallDir = (gRoot / "box" / "inst").string();
         std::atexit([] { fs::remove_all(gRoot); });
     }
-    fs::create_directories(gRoot / "box" / "inst");
+    fs::create_directories(gInstallDir);
     std::string archivePath = (gRoot / "archive.dat").string();
     FILE* f = std::fopen(archivePath.c_str(), "wb");
     std::fwrite(pData, 1, cbData, f);
     std::fclose(f);
 
     f = std::fopen(archivePath.c_str(), "rb");
-    BOOL result = ExtractPayloadArchive(f, gInstallDir.c_str(), RecordStarted, NeverStop);
+    ExtractPayloadArchive(f, gInstallDir.c_str(), RecordStarted, nullptr);
     std::fclose(f);
-    if (result != 0 && result != 1)
-        Fail("result", std::to_string(result));
-    CheckTree();
-    fs::remove_all(gRoot / "box" / "inst");
+    // The scratch root holds the archive and box/inst, nothing else; inside
+    // the install directory there are only plain files and directories.
+    for (auto& entry : fs::recursive_directory_iterator(gRoot)) {
+        std::string path = entry.path().string();
+        bool bInside = path.rfind(gInstallDir + "/", 0) == 0;
+        if (!bInside && path != archivePath && path != gInstallDir && entry.path() != gRoot / "box")
+            Fail("written beside the install directory", path);
+        if (entry.is_symlink() || !(entry.is_regular_file() || entry.is_directory()))
+            Fail("unexpected kind of entry", path);
+    }
+    fs::remove_all(gInstallDir);
     return 0;
 }

@@ -31,31 +31,24 @@ TEST(DriveTable, KeepsEveryRootInOrderUpperCased)
     std::string all;
     for (char c = 'A'; c <= 'Z'; ++c)
         all += std::string(1, c) + ":\\" + '\0';
-    all += '\0';
-    table = Parse(all);
+    table = Parse(all + '\0');
     EXPECT_EQ(table.nCount, 26);
     EXPECT_STREQ(table.szRoots[25], "Z:\\");
 
     // A list cut off inside an entry keeps the whole entries before it, and
     // entries that are not drive roots are skipped.
-    table = Parse(std::string("C:\\\0\\\\server\\share\\\0D:", 22));
-    EXPECT_EQ(table.nCount, 1);
+    EXPECT_EQ(Parse(std::string("C:\\\0\\\\server\\share\\\0D:", 22)).nCount, 1);
     EXPECT_EQ(Parse(std::string("\0", 1)).nCount, 0);
 }
 
 TEST(InstallDir, RootsOfThreeCharactersOrFewerGetNoSecondBackslash)
 {
     char sz[32];
-    struct Case {
-        const char* pszParent;
-        const char* pszExpected;
-    } cases[] = {{"C:\\", "C:\\Quarnel"},
-                 {"C:\\Program files", "C:\\Program files\\Quarnel"},
-                 {"C:", "C:Quarnel"},
-                 {"C:\\G", "C:\\G\\Quarnel"}};
-    for (const Case& c : cases) {
-        EXPECT_TRUE(ComposeInstallDir(sz, sizeof(sz), c.pszParent, "Quarnel"));
-        EXPECT_STREQ(sz, c.pszExpected);
+    for (auto [pszParent, pszExpected] : {std::pair{"C:\\", "C:\\Quarnel"}, {"C:", "C:Quarnel"},
+                                          {"C:\\G", "C:\\G\\Quarnel"},
+                                          {"C:\\Program files", "C:\\Program files\\Quarnel"}}) {
+        EXPECT_TRUE(ComposeInstallDir(sz, sizeof(sz), pszParent, "Quarnel"));
+        EXPECT_STREQ(sz, pszExpected);
     }
     EXPECT_FALSE(ComposeInstallDir(sz, sizeof(sz), "C:\\A very long parent folder", "Quarnel"));
     EXPECT_STREQ(sz, "");
@@ -68,7 +61,6 @@ TEST(InstallDir, RootsOfThreeCharactersOrFewerGetNoSecondBackslash)
 TEST(FreeSpace, UnitsOf1000BytesSaturatingAt4GiB)
 {
     EXPECT_EQ(FreeKBFromGeometry(8, 512, 5000), 20480u);
-    EXPECT_LT(FreeKBFromGeometry(8, 512, 5000), REQUIRED_KB);
     EXPECT_EQ(FreeKBFromGeometry(1, 1000, 21000), REQUIRED_KB);
     EXPECT_EQ(FreeKBFromGeometry(1, 1000, 20999), REQUIRED_KB - 1);
     // 4106 MiB of tmpfs: the 32-bit product would wrap to 10,485,760 bytes.
@@ -80,19 +72,15 @@ TEST(FreeSpace, UnitsOf1000BytesSaturatingAt4GiB)
 TEST(Navigation, UpAndIntoStayWithinTheLimits)
 {
     char sz[512] = "C:\\Games\\Sub";
-    NavigateUp(sz);
-    EXPECT_STREQ(sz, "C:\\Games");
-    NavigateUp(sz);
-    EXPECT_STREQ(sz, "C:\\");
-    NavigateUp(sz);
-    EXPECT_STREQ(sz, "C:\\");
-
+    for (const char* pszExpected : {"C:\\Games", "C:\\", "C:\\"}) {
+        NavigateUp(sz);
+        EXPECT_STREQ(sz, pszExpected);
+    }
     EXPECT_TRUE(NavigateInto(sz, sizeof(sz), "Games", "Quarnel"));
-    EXPECT_STREQ(sz, "C:\\Games");
     EXPECT_TRUE(NavigateInto(sz, sizeof(sz), "Sub", "Quarnel"));
     EXPECT_STREQ(sz, "C:\\Games\\Sub");
 
-    // The install directory it would give must stay creatable.
+    // The install directory it would give must stay creatable: 259 at most.
     std::string name(259 - std::strlen(sz) - 1 - 1 - 7, 'n');
     EXPECT_TRUE(NavigateInto(sz, sizeof(sz), name.c_str(), "Quarnel"));
     EXPECT_EQ(std::strlen(sz) + 1 + 7, 259u);
@@ -105,7 +93,6 @@ TEST(Navigation, UpAndIntoStayWithinTheLimits)
     while (NavigateInto(szLoop, sizeof(szLoop), "Quarnel", "Quarnel"))
         ++nSteps;
     EXPECT_EQ(nSteps, 31);
-    EXPECT_LE(std::strlen(szLoop) + 8, 259u);
 }
 
 }  // namespace

@@ -1,56 +1,30 @@
 // The generated sample game: the shape the installer relies on (record count,
 // folders, sizes, total), real formats where the names promise them, and
 // bytes that depend only on the two programs.
+#include "tests/common/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
+#include <numeric>
+#include <sstream>
 #include <sys/wait.h>
-#include <vector>
+
+using namespace qt;
 
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<unsigned char>;
-
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string tmpl = (fs::temp_directory_path() / "qsample-XXXXXX").string();
-        if (mkdtemp(tmpl.data()))
-            path_ = tmpl;
-    }
-    ~TempDir()
-    {
-        if (!path_.empty())
-            fs::remove_all(path_);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-Bytes ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteProgram(const std::string& path, size_t size, unsigned seed)
+// A program stand-in: "MZ" and size bytes that depend on the seed.
+std::string WriteProgram(const ScratchDir& scratch, const std::string& name, size_t size, unsigned seed)
 {
     Bytes data(size);
     for (size_t i = 0; i < size; ++i)
         data[i] = static_cast<unsigned char>((i * 31 + seed) ^ (i >> 7));
     data[0] = 'M';
     data[1] = 'Z';
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                static_cast<std::streamsize>(size));
+    WriteFile(scratch.Path(name), data);
+    return scratch.Path(name);
 }
 
 int RunQsample(const std::string& outDir, const std::string& game, const std::string& uninstall)
@@ -61,23 +35,6 @@ int RunQsample(const std::string& outDir, const std::string& game, const std::st
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<std::string> ReadLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::string HostPath(const std::string& dir, std::string name)
-{
-    for (char& c : name)
-        if (c == '\\')
-            c = '/';
-    return dir + "/" + name;
-}
-
 uint32_t Le(const Bytes& b, size_t at, int n)
 {
     uint32_t v = 0;
@@ -86,23 +43,14 @@ uint32_t Le(const Bytes& b, size_t at, int n)
     return v;
 }
 
-bool StartsWith(const std::string& s, const std::string& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
-
-bool EndsWith(const std::string& s, const std::string& suffix)
-{
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // A PCM RIFF/WAVE file whose chunk sizes account for every byte.
-void ExpectWave(const std::string& name, const Bytes& w)
+void ExpectWave(const Bytes& w)
 {
-    SCOPED_TRACE(name);
     ASSERT_GE(w.size(), 44u);
-    EXPECT_EQ(std::string(w.begin(), w.begin() + 4), "RIFF");
+    EXPECT_EQ(std::string(w.begin(), w.begin() + 4) + std::string(w.begin() + 8, w.begin() + 12), "RIFFWAVE");
     EXPECT_EQ(Le(w, 4, 4) + 8, w.size());
-    EXPECT_EQ(std::string(w.begin() + 8, w.begin() + 12), "WAVE");
-    bool haveFormat = false, haveData = false;
     uint32_t blockAlign = 0;
+    bool haveData = false;
     for (size_t at = 12; at + 8 <= w.size();) {
         std::string id(w.begin() + static_cast<long>(at), w.begin() + static_cast<long>(at) + 4);
         uint32_t len = Le(w, at + 4, 4);
@@ -115,9 +63,8 @@ void ExpectWave(const std::string& name, const Bytes& w)
             EXPECT_TRUE(bits == 8 || bits == 16);
             EXPECT_EQ(blockAlign, channels * bits / 8);
             EXPECT_EQ(Le(w, at + 16, 4), rate * blockAlign);
-            haveFormat = true;
         } else if (id == "data") {
-            ASSERT_TRUE(haveFormat) << "data before fmt";
+            ASSERT_NE(blockAlign, 0u) << "data before fmt";
             EXPECT_GT(len, 0u);
             EXPECT_EQ(len % blockAlign, 0u);
             EXPECT_EQ(at + 8 + len + (len & 1), w.size());
@@ -125,95 +72,75 @@ void ExpectWave(const std::string& name, const Bytes& w)
         }
         at += 8 + len + (len & 1);
     }
-    EXPECT_TRUE(haveFormat && haveData);
+    EXPECT_TRUE(haveData);
 }
 
 TEST(SampleGame, HasTheInstallersShapeAndIsReproducible)
 {
-    TempDir tmp;
-    ASSERT_FALSE(tmp.path().empty());
-    const std::string game = tmp.path() + "/game.exe", uninstall = tmp.path() + "/uninstall.exe";
-    WriteProgram(game, 1500, 1);
-    WriteProgram(uninstall, 2600, 2);
-    const std::string a = tmp.path() + "/a", b = tmp.path() + "/b";
+    ScratchDir tmp;
+    const std::string game = WriteProgram(tmp, "game.exe", 1500, 1);
+    const std::string uninstall = WriteProgram(tmp, "uninstall.exe", 2600, 2);
+    const std::string a = tmp.Path("a"), b = tmp.Path("b");
     ASSERT_EQ(RunQsample(a, game, uninstall), 0);
     ASSERT_EQ(RunQsample(b, game, uninstall), 0);
 
-    const std::vector<std::string> names = ReadLines(a + "/manifest.txt");
+    const Bytes manifest = ReadFile(a + "/manifest.txt");
+    EXPECT_EQ(manifest, ReadFile(b + "/manifest.txt"));
+    std::vector<std::string> names;
+    std::istringstream lines(std::string(manifest.begin(), manifest.end()));
+    for (std::string line; std::getline(lines, line);)
+        names.push_back(line);
     ASSERT_EQ(names.size(), 79u);
-    EXPECT_EQ(names, ReadLines(b + "/manifest.txt"));
-    EXPECT_EQ(names[0], "quarnel.exe");
-    EXPECT_EQ(names[1], "uninstall.exe");
-    EXPECT_EQ(names[2], "readme.rtf");
+    EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 3),
+              (std::vector<std::string>{"quarnel.exe", "uninstall.exe", "readme.rtf"}));
 
-    size_t inGamebin = 0, inSound = 0;
-    uint64_t total = 0;
-    std::string largest, smallest;
-    size_t largestSize = 0, smallestSize = SIZE_MAX;
-    int largestCount = 0, smallestCount = 0;
-    for (size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = names[i];
+    size_t nInGamebin = 0, nInSound = 0;
+    std::vector<size_t> sizes;
+    for (const std::string& name : names) {
         SCOPED_TRACE(name);
         EXPECT_LT(name.size(), 255u);
         EXPECT_EQ(name.find('/'), std::string::npos);
-        if (i >= 3) {
-            EXPECT_TRUE(StartsWith(name, "GAMEBIN\\"));
-        }
-        inGamebin += StartsWith(name, "GAMEBIN\\");
-        inSound += StartsWith(name, "GAMEBIN\\sound\\");
-
-        const Bytes data = ReadAll(HostPath(a, name));
+        nInGamebin += name.rfind("GAMEBIN\\", 0) == 0;
+        nInSound += name.rfind("GAMEBIN\\sound\\", 0) == 0;
+        const Bytes data = ReadFile(a + "\\" + name);
         EXPECT_FALSE(data.empty());
-        EXPECT_TRUE(data == ReadAll(HostPath(b, name))) << "differs between two runs";
-        total += data.size();
-        if (data.size() > largestSize) {
-            largestSize = data.size();
-            largest = name;
-            largestCount = 0;
-        }
-        largestCount += data.size() == largestSize;
-        if (data.size() < smallestSize) {
-            smallestSize = data.size();
-            smallest = name;
-            smallestCount = 0;
-        }
-        smallestCount += data.size() == smallestSize;
-
-        if (EndsWith(name, ".wav"))
-            ExpectWave(name, data);
+        EXPECT_TRUE(data == ReadFile(b + "\\" + name)) << "differs between two runs";
+        sizes.push_back(data.size());
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".wav")
+            ExpectWave(data);
     }
-    EXPECT_EQ(inGamebin, 76u);
-    EXPECT_EQ(inSound, 21u);
-    EXPECT_EQ(total, 20951292u);
-    EXPECT_EQ(largest, "GAMEBIN\\stage2.cur");
-    EXPECT_EQ(largestSize, 2816000u);
-    EXPECT_EQ(largestCount, 1);
-    EXPECT_EQ(smallest, "GAMEBIN\\game.cfg");
-    EXPECT_EQ(smallestSize, 108u);
-    EXPECT_EQ(smallestCount, 1);
+    EXPECT_EQ(nInGamebin, 76u);  // everything after the first three
+    EXPECT_EQ(nInSound, 21u);
+    EXPECT_EQ(std::accumulate(sizes.begin(), sizes.end(), uint64_t(0)), 20951292u);
+    // One largest and one smallest file.
+    const auto largest = std::max_element(sizes.begin(), sizes.end());
+    const auto smallest = std::min_element(sizes.begin(), sizes.end());
+    for (auto [it, pszName, cb] :
+         {std::tuple{largest, "GAMEBIN\\stage2.cur", 2816000u}, {smallest, "GAMEBIN\\game.cfg", 108u}}) {
+        EXPECT_EQ(names[static_cast<size_t>(it - sizes.begin())], pszName);
+        EXPECT_EQ(*it, cb);
+        EXPECT_EQ(std::count(sizes.begin(), sizes.end(), *it), 1);
+    }
 
-    EXPECT_TRUE(ReadAll(HostPath(a, "quarnel.exe")) == ReadAll(game));
-    EXPECT_TRUE(ReadAll(HostPath(a, "uninstall.exe")) == ReadAll(uninstall));
-    const Bytes rtf = ReadAll(HostPath(a, "readme.rtf"));
+    EXPECT_TRUE(ReadFile(a + "/quarnel.exe") == ReadFile(game));
+    EXPECT_TRUE(ReadFile(a + "/uninstall.exe") == ReadFile(uninstall));
+    const Bytes rtf = ReadFile(a + "/readme.rtf");
     EXPECT_EQ(std::string(rtf.begin(), rtf.begin() + 6), "{\\rtf1");
-    for (unsigned char c : ReadAll(HostPath(a, "GAMEBIN\\game.cfg")))
+    for (unsigned char c : ReadFile(a + "\\GAMEBIN\\game.cfg"))
         EXPECT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << "byte " << int(c);
 }
 
 TEST(SampleGame, RefusesProgramsThatBreakTheSizeRules)
 {
-    TempDir tmp;
-    ASSERT_FALSE(tmp.path().empty());
-    const std::string small = tmp.path() + "/small.exe", normal = tmp.path() + "/normal.exe",
-                      big = tmp.path() + "/big.exe", huge = tmp.path() + "/huge.exe";
-    WriteProgram(small, 100, 3);     // not larger than game.cfg
-    WriteProgram(normal, 4000, 4);
-    WriteProgram(big, 1000000, 5);   // fine alone, too much as a pair
-    WriteProgram(huge, 2816000, 6);  // as large as stage2.cur
-    EXPECT_NE(RunQsample(tmp.path() + "/1", small, normal), 0);
-    EXPECT_NE(RunQsample(tmp.path() + "/2", normal, huge), 0);
-    EXPECT_NE(RunQsample(tmp.path() + "/3", big, big), 0);
-    EXPECT_EQ(RunQsample(tmp.path() + "/4", big, normal), 0);
+    ScratchDir tmp;
+    const std::string small = WriteProgram(tmp, "small.exe", 100, 3);  // not larger than game.cfg
+    const std::string normal = WriteProgram(tmp, "normal.exe", 4000, 4);
+    const std::string big = WriteProgram(tmp, "big.exe", 1000000, 5);     // fine alone, too much as a pair
+    const std::string huge = WriteProgram(tmp, "huge.exe", 2816000, 6);  // as large as stage2.cur
+    EXPECT_NE(RunQsample(tmp.Path("1"), small, normal), 0);
+    EXPECT_NE(RunQsample(tmp.Path("2"), normal, huge), 0);
+    EXPECT_NE(RunQsample(tmp.Path("3"), big, big), 0);
+    EXPECT_EQ(RunQsample(tmp.Path("4"), big, normal), 0);
 }
 
 }  // namespace

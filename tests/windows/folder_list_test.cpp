@@ -24,21 +24,14 @@ protected:
         ASSERT_NE(hAppInstance, nullptr);
         hDlg = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
         for (int id : {IDC_RESULT_PATH, IDC_GROUP_PATH})
-            CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 100, 20, hDlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            nullptr, nullptr);
+            CreateWindowExA(0, "EDIT", "", WS_CHILD, 0, 0, 100, 20, hDlg,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
         hList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_LIST | LVS_SINGLESEL | LVS_SORTASCENDING, 0, 0,
                                 300, 200, hDlg, nullptr, nullptr, nullptr);
         ASSERT_NE(hList, nullptr);
         AttachFolderImages(hList);
-        ASSERT_NE(iImageUp, iImageFolder);
-        ASSERT_NE(iImageUp, iImageNewFolder);
+        ASSERT_TRUE(iImageUp != iImageFolder && iImageUp != iImageNewFolder);
         StrCopy(szProductFolder, "Quarnel");
-
-        for (const char* pszDir : {"Games", "Games\\Sub", "hidden", "system", ".dot", "!first", "Games\\Deeper"})
-            CreateDirectoryA(scratch.Path(pszDir).c_str(), nullptr);
-        WriteFile(scratch.Path("plainfile.txt"), TextBytes("not a folder"));
-        SetFileAttributesA(scratch.Path("hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
-        SetFileAttributesA(scratch.Path("system").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
     }
     void TearDown() override
     {
@@ -47,15 +40,15 @@ protected:
         hAppInstance = nullptr;
     }
 
-    struct Item {
-        std::string text;
-        int iImage;
-    };
-    std::vector<Item> Items() const
+    // Lists from szPath (kept unchanged); returns the items as "text/image".
+    std::vector<std::string> Fill(const std::string& path, int nKind)
     {
-        std::vector<Item> items;
-        int nCount = static_cast<int>(SendMessageA(hList, LVM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < nCount; ++i) {
+        char szPath[WIZARD_TEXT_SIZE];
+        StrCopy(szPath, path.c_str());
+        FillFolderList(hDlg, hList, szPath, nKind);
+        EXPECT_EQ(szPath, path);
+        std::vector<std::string> items;
+        for (int i = 0; i < SendMessageA(hList, LVM_GETITEMCOUNT, 0, 0); ++i) {
             char sz[256] = {};
             LVITEMA item = {};
             item.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -63,7 +56,9 @@ protected:
             item.pszText = sz;
             item.cchTextMax = sizeof(sz);
             SendMessageA(hList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-            items.push_back({sz, item.iImage});
+            items.push_back(std::string(sz) + (item.iImage == iImageUp       ? "/up"
+                                               : item.iImage == iImageFolder ? "/folder"
+                                               : item.iImage == iImageNewFolder ? "/new" : "/?"));
         }
         return items;
     }
@@ -79,54 +74,36 @@ protected:
     HWND hList = nullptr;
 };
 
-TEST_F(FolderListTest, ListsEveryDirectoryButDotNamesThenTheProductFolder)
+TEST_F(FolderListTest, ListsUpItemSubdirectoriesButDotNamesAndTheProductFolder)
 {
-    char szPath[WIZARD_TEXT_SIZE];
-    StrCopy(szPath, scratch.Path().c_str());
-    std::string before = szPath;
-    FillFolderList(hDlg, hList, szPath, LIST_INSTALL);
-    EXPECT_EQ(szPath, before);
+    for (const char* pszDir : {"Games", "Games\\Sub", "hidden", "system", ".dot", "!first", "Games\\Deeper"})
+        CreateDirectoryA(scratch.Path(pszDir).c_str(), nullptr);
+    WriteFile(scratch.Path("plainfile.txt"), TextBytes("not a folder"));
+    SetFileAttributesA(scratch.Path("hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
+    SetFileAttributesA(scratch.Path("system").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
 
-    std::vector<Item> items = Items();
-    std::vector<std::string> texts;
-    for (auto& item : items)
-        texts.push_back(item.text);
     // Sorted by text: "!first" sorts ahead of the up item, and is still a folder.
-    EXPECT_EQ(texts, (std::vector<std::string>{"!first", "........", "Games", "hidden", "Quarnel", "system"}));
-    EXPECT_EQ(items[0].iImage, iImageFolder);
-    EXPECT_EQ(items[1].iImage, iImageUp);
-    EXPECT_EQ(items[4].iImage, iImageNewFolder);
+    EXPECT_EQ(Fill(scratch.Path(), LIST_INSTALL),
+              (std::vector<std::string>{"!first/folder", "......../up", "Games/folder", "hidden/folder",
+                                        "Quarnel/new", "system/folder"}));
     EXPECT_FALSE(IsUpItem(hList, 0));
     EXPECT_TRUE(IsUpItem(hList, 1));
-    EXPECT_EQ(ControlText(IDC_RESULT_PATH), before + "\\Quarnel");
+    EXPECT_EQ(ControlText(IDC_RESULT_PATH), scratch.Path("Quarnel"));
     EXPECT_EQ(ControlText(IDC_GROUP_PATH), "");
-}
 
-TEST_F(FolderListTest, UpItemOnlyBelowTheKindsRootLength)
-{
-    // A drive root lists no up item and takes the pattern right after it.
-    char szRoot[WIZARD_TEXT_SIZE] = "C:\\";
-    FillFolderList(hDlg, hList, szRoot, LIST_INSTALL);
-    for (auto& item : Items())
-        EXPECT_NE(item.iImage, iImageUp) << item.text;
-    EXPECT_EQ(ControlText(IDC_RESULT_PATH), "C:\\Quarnel");
-
-    // The group browser's root is 21 characters long.
-    std::string dir = scratch.Path();
-    char szGroup[WIZARD_TEXT_SIZE];
-    StrCopy(szGroup, (dir + "\\Games").c_str());
-    ASSERT_GT(strlen(szGroup), 21u);
-    FillFolderList(hDlg, hList, szGroup, LIST_GROUP);
-    std::vector<Item> items = Items();
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_EQ(items[0].text, "........");
-    EXPECT_EQ(items[1].text, "Deeper");
-    EXPECT_EQ(ControlText(IDC_GROUP_PATH), dir + "\\Games\\Quarnel");
+    // The group browser's root is 21 characters long: below it, an up item.
+    ASSERT_GT(scratch.Path("Games").size(), 21u);
+    EXPECT_EQ(Fill(scratch.Path("Games"), LIST_GROUP),
+              (std::vector<std::string>{"......../up", "Deeper/folder", "Quarnel/new", "Sub/folder"}));
+    EXPECT_EQ(ControlText(IDC_GROUP_PATH), scratch.Path("Games\\Quarnel"));
 
     // A missing directory lists only the up item and the product folder.
-    StrCopy(szGroup, (dir + "\\missing").c_str());
-    FillFolderList(hDlg, hList, szGroup, LIST_INSTALL);
-    EXPECT_EQ(Items().size(), 2u);
+    EXPECT_EQ(Fill(scratch.Path("missing"), LIST_INSTALL), (std::vector<std::string>{"......../up", "Quarnel/new"}));
+
+    // A drive root lists no up item and takes the pattern right after it.
+    for (const std::string& item : Fill("C:\\", LIST_INSTALL))
+        EXPECT_EQ(item.find("/up"), std::string::npos) << item;
+    EXPECT_EQ(ControlText(IDC_RESULT_PATH), "C:\\Quarnel");
 }
 
 }  // namespace
