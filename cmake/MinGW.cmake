@@ -1,0 +1,11 @@
+# Shared by the two MinGW-w64 toolchain files, which set
+# QUARNEL_MINGW_TRIPLE and CMAKE_SYSTEM_PROCESSOR first. The -posix compilers
+# are needed by GoogleTest's use of std::mutex.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${QUARNEL_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QUARNEL_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${QUARNEL_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${QUARNEL_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
