@@ -52,7 +52,9 @@ pe::Bytes MakeImage()
         Put(b, At(IMPORTS + 20 * i), 0x2000);
         Put(b, At(IMPORTS + 20 * i + 12), IMPORTS + 0x80 + 0x20 * i);
         Put(b, At(IMPORTS + 20 * i + 16), 0x2000);
-        std::strcpy(reinterpret_cast<char*>(&b.at(At(IMPORTS + 0x80 + 0x20 * i))), dlls[i]);
+        const std::string dll = dlls[i];
+        for (size_t k = 0; k <= dll.size(); ++k)  // with its terminator, every byte bounds-checked
+            b.at(At(IMPORTS + 0x80 + 0x20 * i) + k) = static_cast<uint8_t>(dll.c_str()[k]);
     }
 
     // Directories: the root with one named and one numbered type, then for
