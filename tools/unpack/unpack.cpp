@@ -1,10 +1,11 @@
 // unpack GZIP INSTALLDIR: decompresses a payload and extracts its records the
-// way the installer does, printing each file. Lets the release engineer check
-// a payload, and lets the demo show the game's files in place.
+// way the installer does, printing each file, so that a release engineer can
+// check a payload before it goes into setup.exe.
+
 #include "payload/payload.h"
+#include "shell/strutil.h"
 
 #include <cstdio>
-#include <cstring>
 
 static void PrintRecord(const char* pszPath) { std::printf("  %s\n", pszPath); }
 
@@ -15,7 +16,10 @@ int main(int argc, char** argv)
         return 2;
     }
     char szArchive[MAX_PATH];
-    std::snprintf(szArchive, sizeof(szArchive), "%s\\filesdata.dat", argv[2]);
+    if (!PathJoin(szArchive, argv[2], "filesdata.dat")) {
+        std::fprintf(stderr, "unpack: path too long: %s\n", argv[2]);
+        return 2;
+    }
     CreateDir(argv[2]);
     GunzipFile(szArchive, argv[1]);
     FILE* fArchive = FileOpen(szArchive, "rb");
