@@ -2,6 +2,7 @@
 // page result other than 0 (including DialogBoxParamA's -1 for a page that
 // cannot be created) skips the later pages.
 #include "location/location.h"
+#include "payload/copy_page.h"
 #include "shell/message.h"
 #include "shell/shell.h"
 #include "shell/strutil.h"
@@ -16,7 +17,8 @@ static const char szCancelText[] =
 LRESULT RunSetupWizard(HWND hWnd, WORD, WORD, LPARAM)
 {
     bool bInstalled = ShowAgreementPage(hWnd) == 0 &&
-                      DialogBoxParamA(hAppInstance, "IDD_DIR", hWnd, DirDlgProc, 0) == 0;
+                      DialogBoxParamA(hAppInstance, "IDD_DIR", hWnd, DirDlgProc, 0) == 0 &&
+                      ShowCopyPage(hWnd) == 0;
 
     if (bInstalled) {
         StrFormat(szMessageText, sizeof(szMessageText), "%s was successfully %s", pszProductName, "installed");
