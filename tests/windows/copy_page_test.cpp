@@ -1,0 +1,193 @@
+// The copy page in this process, from the real setup.exe's template and
+// payload: what the status line says and when, where the files and the
+// temporary files go, Cancel between records, and the bar's painting.
+#include "payload/copy_page.h"
+#include "payload/payload.h"
+#include "resources/resource.h"
+#include "shell/strutil.h"
+#include "shell/wizard_state.h"
+#include "tests/common/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+
+using namespace qt;
+
+namespace {
+
+// Every text the page's status line is given, with an action run on each.
+std::vector<std::string> statusTexts;
+std::function<void(HWND hPage, const std::string& text)> onStatus;
+
+LRESULT CALLBACK WatchStatus(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    auto* pMsg = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (nCode == HC_ACTION && pMsg->message == WM_SETTEXT && GetDlgCtrlID(pMsg->hwnd) == IDC_COPY_STATUS) {
+        statusTexts.emplace_back(reinterpret_cast<const char*>(pMsg->lParam));
+        if (onStatus)
+            onStatus(GetParent(pMsg->hwnd), statusTexts.back());
+    }
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+class CopyPageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        hAppInstance = LoadLibraryExA(WinePath(SETUP_EXE_UNIX).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(hAppInstance, nullptr);
+        installDir = scratch.Path("Quarnel");
+        ASSERT_TRUE(CreateDir(installDir.c_str()));
+        StrCopy(szInstallDir, installDir.c_str());
+        // With a trailing backslash, as the system reports it.
+        SetTemp(scratch.Path("tmp") + "\\");
+        ASSERT_TRUE(CreateDir(scratch.Path("tmp").c_str()));
+        std::ifstream manifest(fs::path(WinePath(GAME_TREE_UNIX)) / "manifest.txt");
+        for (std::string name; std::getline(manifest, name);)
+            records.push_back(name);
+        ASSERT_EQ(records.size(), static_cast<size_t>(PAYLOAD_RECORD_COUNT));
+        statusTexts.clear();
+        hHook = SetWindowsHookExA(WH_CALLWNDPROC, WatchStatus, nullptr, GetCurrentThreadId());
+        ASSERT_NE(hHook, nullptr);
+    }
+    void TearDown() override
+    {
+        UnhookWindowsHookEx(hHook);
+        onStatus = nullptr;
+        SetEnvironmentVariableA("TMP", nullptr);
+        SetEnvironmentVariableA("TEMP", nullptr);
+        FreeLibrary(hAppInstance);
+        hAppInstance = nullptr;
+    }
+    static void SetTemp(const std::string& dir)
+    {
+        SetEnvironmentVariableA("TMP", dir.c_str());
+        SetEnvironmentVariableA("TEMP", dir.c_str());
+    }
+    // Cancel as the button reports it, taken from the queue in the run's pump.
+    static void PostCancel(HWND hPage)
+    {
+        PostMessageA(hPage, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(hPage, IDCANCEL)));
+    }
+    std::string StatusOf(size_t nRecord) const { return installDir + "\\" + records[nRecord]; }
+    // The first n records are in place, whole, and nothing else but AImages.
+    void ExpectRecords(size_t n) const
+    {
+        std::vector<std::string> expected(records.begin(), records.begin() + static_cast<long>(n));
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(ListFiles(installDir), expected);
+        for (const std::string& name : expected)
+            EXPECT_EQ(ReadFile(installDir + "\\" + name), ReadFile((fs::path(WinePath(GAME_TREE_UNIX)) / name).string()))
+                << name;
+        EXPECT_TRUE(fs::is_directory(FsPath(installDir + "\\AImages")));
+        EXPECT_TRUE(fs::is_empty(FsPath(scratch.Path("tmp")))) << "temporary files left";
+    }
+
+    ScratchDir scratch;
+    std::string installDir;
+    std::vector<std::string> records;
+    HHOOK hHook = nullptr;
+};
+
+TEST_F(CopyPageTest, WholeRunWritesEveryRecordAndCleansUp)
+{
+    MessageRecorder recorder;
+    EXPECT_EQ(ShowCopyPage(nullptr), 0);
+    EXPECT_TRUE(recorder.boxes.empty());
+    ExpectRecords(records.size());
+    EXPECT_TRUE(fs::is_empty(FsPath(installDir + "\\AImages")));
+    EXPECT_EQ(szTempDir, scratch.Path("tmp"));
+
+    std::vector<std::string> expected = {"Preparing to decompress setup files", "Decompressing setup files"};
+    for (size_t i = 0; i < records.size(); ++i)
+        expected.push_back(StatusOf(i));
+    expected.push_back("Deleting temproary files");
+    EXPECT_EQ(statusTexts, expected);
+
+    // Full at the end, then released.
+    EXPECT_EQ(ProgressBar.steps.nFilled, ProgressBar.steps.nWidth);
+    EXPECT_GT(ProgressBar.steps.nWidth, 0);
+    EXPECT_STREQ(ProgressBar.szPercent, "100");
+    EXPECT_EQ(ProgressBar.steps.nStepNumber, PAYLOAD_RECORD_COUNT + 1);
+    EXPECT_TRUE(!ProgressBar.hBarDC && !ProgressBar.hDoneBrush && !ProgressBar.hRestBrush);
+}
+
+// A click waiting in the queue is seen after the first record; one during
+// the extraction after the record being written.
+TEST_F(CopyPageTest, CancelTakesEffectBetweenRecords)
+{
+    for (size_t nCancelAt : {size_t{0}, size_t{10}}) {
+        SCOPED_TRACE(nCancelAt);
+        for (const std::string& name : ListFiles(installDir))
+            fs::remove(FsPath(installDir + "\\" + name));
+        std::string trigger = nCancelAt ? StatusOf(nCancelAt - 1) : "Preparing to decompress setup files";
+        onStatus = [&](HWND hPage, const std::string& text) {
+            if (text == trigger)
+                PostCancel(hPage);
+        };
+        MessageRecorder recorder;
+        EXPECT_EQ(ShowCopyPage(nullptr), 1);
+        EXPECT_TRUE(recorder.boxes.empty());
+        ExpectRecords(nCancelAt ? nCancelAt : 1);
+        EXPECT_EQ(statusTexts.back(), "Deleting temproary files");
+    }
+}
+
+// The temporary file cannot be made: one box from the page, nothing written.
+TEST_F(CopyPageTest, StagingFailureShowsTheErrorAndWritesNothing)
+{
+    SetTemp(scratch.Path("missing"));
+    MessageRecorder recorder;
+    EXPECT_EQ(ShowCopyPage(nullptr), 1);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text, "Can't decompress setup files");
+    EXPECT_TRUE(recorder.boxes[0].bNullCaption);
+    EXPECT_EQ(recorder.boxes[0].uStyle, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_NE(recorder.boxes[0].hOwner, nullptr);
+    EXPECT_TRUE(ListFiles(installDir, true).empty()) << "no AImages without a payload";
+    EXPECT_TRUE(ListFiles(installDir).empty());
+}
+
+// The bar on a 438-pixel control: blue up to the filled width, black beyond,
+// the percent in white; released, the control paints itself again (its
+// "black" rectangle is in the window-frame colour).
+TEST(ProgressBarPaint, FillsTheControlAndReleases)
+{
+    HWND hBar = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE | SS_BLACKRECT, 10, 10, 438, 20, nullptr,
+                                nullptr, nullptr, nullptr);
+    ASSERT_NE(hBar, nullptr);
+    UpdateWindow(hBar);
+    auto pixel = [&](int x, int y) {
+        HDC hdc = GetDC(hBar);
+        COLORREF color = GetPixel(hdc, x, y);
+        ReleaseDC(hBar, hdc);
+        return color;
+    };
+    constexpr COLORREF BLUE = RGB(0, 0, 255), BLACK = RGB(0, 0, 0), WHITE = RGB(255, 255, 255);
+    COLORREF own = pixel(0, 1);
+    ASSERT_NE(own, BLUE);
+    InitProgressBar(hBar, PAYLOAD_RECORD_COUNT);
+    StepProgressBar();
+    StepProgressBar();
+    EXPECT_EQ(pixel(5, 1), BLUE);
+    EXPECT_EQ(pixel(6, 1), BLACK);
+    for (int i = 2; i < PAYLOAD_RECORD_COUNT + 1; ++i)
+        StepProgressBar();
+    EXPECT_EQ(pixel(0, 1), BLUE);
+    EXPECT_EQ(pixel(437, 18), BLUE);
+    int nWhite = 0;
+    for (int x = 200; x < 238; ++x)
+        for (int y = 0; y < 20; ++y)
+            nWhite += pixel(x, y) == WHITE;
+    EXPECT_GT(nWhite, 10) << "the text 100 in the middle";
+    ReleaseProgressBar();
+    UpdateWindow(hBar);
+    EXPECT_EQ(pixel(0, 1), own);
+    EXPECT_EQ(pixel(437, 18), own);
+    DestroyWindow(hBar);
+}
+
+}  // namespace
