@@ -22,13 +22,23 @@ fi
 . "$root/scripts/wine-env.sh" "$tree"
 shots="$tree/screenshots"
 mkdir -p "$shots"
+rm -f "$shots"/walkthrough-*
 winpath() { echo "Z:$1" | tr / '\\'; }
+# The game's files as packed, which the driver compares the installed ones with.
+game=$(sed -n 's/^QUARNEL_GAME_TREE:[A-Z]*=//p' "$tree/CMakeCache.txt")
 rc=0
-"$WINE64" "$tree/tests/e2e/e2e_driver.exe" walkthrough "$(winpath "$tree/setup.exe")" "$(winpath "$shots")" || rc=$?
+"$WINE64" "$tree/tests/e2e/e2e_driver.exe" walkthrough "$(winpath "$tree/setup.exe")" "$(winpath "$shots")" \
+  "$(winpath "$game")" || rc=$?
 # PNG copies for viewing anywhere.
 for bmp in "$shots"/walkthrough-*.bmp; do
   [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
-echo "demo: installed into $WINEPREFIX/drive_c/Program files/Quarnel"
+# Wine keeps the folder under the name the prefix gave it ("Program Files").
+installed=$(find "$WINEPREFIX/drive_c" -maxdepth 2 -ipath "$WINEPREFIX/drive_c/program files/quarnel" | head -1)
+if [ -n "$installed" ]; then
+  echo "demo: installed C:\Program files\Quarnel, which is $installed ($(find "$installed" -type f | wc -l) files)"
+else
+  echo "demo: nothing was installed"
+fi
 echo "demo: screenshots in $shots"
 exit $rc

@@ -1,8 +1,10 @@
-// e2e_driver SCENARIO SETUP_EXE SHOTS_DIR: takes setup.exe through one
+// e2e_driver SCENARIO SETUP_EXE SHOTS_DIR GAME_DIR: takes setup.exe through one
 // scenario as a user would, on a machine where it never ran, checking each
 // window on the way and saving a screenshot of each page and message box.
 // Prints a line per check, then PASS (exit 0) or FAIL (exit 1); SKIP (exit
-// 77) when the machine lacks what the scenario needs.
+// 77) when the machine lacks what the scenario needs. GAME_DIR holds the
+// game's files as they went into the payload, with the manifest that orders
+// them.
 //
 // setup.exe is driven from outside: reads go through SendMessageTimeout,
 // actions are posted (a sent click would block in its modal loops), and the
@@ -20,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -31,9 +34,9 @@ namespace {
 constexpr DWORD POLL_MS = 50, APPEAR_MS = 20000, ANSWER_MS = 5000;
 
 // Polls until done() holds or ms have passed; true when it held.
-template <class F> bool PollUntil(DWORD ms, F done)
+template <class F> bool PollUntil(DWORD ms, F done, DWORD pollMs = POLL_MS)
 {
-    for (DWORD start = GetTickCount(); !done(); Sleep(POLL_MS))
+    for (DWORD start = GetTickCount(); !done(); Sleep(pollMs))
         if (GetTickCount() - start >= ms)
             return false;
     return true;
@@ -272,6 +275,10 @@ const DialogDesc kAgreement = {"agreement", nullptr,
 const DialogDesc kDirPage = {"install-dir", nullptr,
                              {{IDOK, "Button", "Next"}, {IDCANCEL, "Button", "Cancel"},
                               {IDC_BROWSE, "Button", "Browse"}, {IDC_TARGET_EDIT, "Edit", kDefaultDir}}};
+// Its run starts by itself: it is caught as soon as it shows, by its controls.
+const DialogDesc kCopyPage = {"copy", nullptr,
+                              {{IDCANCEL, "Button", "Cancel"}, {IDC_PROGRESS_BAR, "Static", nullptr},
+                               {IDC_COPY_STATUS, "Edit", nullptr}}};
 const DialogDesc kBrowser = {"dir-browser", "Setup - directory",
                              {{IDOK, "Button", "OK"}, {IDCANCEL, "Button", "Cancel"},
                               {IDC_FOLDER_NAME, "Edit", kProduct}, {IDC_DRIVE_COMBO, "ComboBox", nullptr},
@@ -279,7 +286,13 @@ const DialogDesc kBrowser = {"dir-browser", "Setup - directory",
                               {IDC_FREE_SPACE, "Static", nullptr}}};
 
 // buttons: bit n for the button with id n.
-struct BoxDesc { const char *pszName, *pszText; unsigned buttons; Icon icon; const char* pszCaption = kCaption; };
+struct BoxDesc {
+    const char *pszName, *pszText;
+    unsigned buttons;
+    Icon icon;
+    const char* pszCaption = kCaption;
+    bool bPrefix = false;  // the text only begins so
+};
 constexpr char kNoSpace[] = "You do not have enough Free disk space on this drive for installation. Change the drive "
                             "or remove some other program-s to free more disk space.";
 const BoxDesc kInstalled = {"installed", "Quarnel was successfully installed", OK, Icon::Asterisk};
@@ -298,10 +311,15 @@ const BoxDesc kNoSpaceBox = {"no-space", kNoSpace, YESNO, Icon::Hand};
 const BoxDesc kBrowserNoName = {"browser-no-name", "You forget to select a directory", OK, Icon::Exclamation,
                                 "Warning"};
 const BoxDesc kBrowserNoSpace = {"browser-no-space", kNoSpace, YESNO, Icon::Hand, "Error"};
+// The copy page's and the decompression's boxes leave the caption to the
+// system; the decompression names zlib's reason after the program's name.
+const BoxDesc kCantDecompress = {"cant-decompress", "Can't decompress setup files", OK, Icon::Hand, "Error"};
+const BoxDesc kGzError = {"gzip-error", "setup: ", OK, Icon::None, "Error", true};
 
 // The run: setup.exe, its main window, and the checks so far.
 const char* pszScenario;
-std::string setupExe, shotsDir;
+std::string setupExe, shotsDir, gameDir;
+std::vector<std::string> records;  // the payload's files, in archive order
 HWND hMain = nullptr;
 int failures = 0, shots = 0;
 
@@ -394,7 +412,7 @@ void Shot(HWND hWnd, const char* pszWhat)
 }
 
 // A visible window of setup.exe that fits, waited for.
-template <class F> HWND Wait(const char* pszWhat, F fits)
+template <class F> HWND Wait(const char* pszWhat, F fits, DWORD pollMs = POLL_MS)
 {
     HWND hFound = nullptr;
     PollUntil(APPEAR_MS, [&] {
@@ -402,16 +420,17 @@ template <class F> HWND Wait(const char* pszWhat, F fits)
             if (!hFound && fits(hWnd))
                 hFound = hWnd;
         return hFound || Exited();
-    });
+    }, pollMs);
     Need(Check(hFound != nullptr, "%s appears", pszWhat));
     return hFound;
 }
 
-// A click as the button itself reports it to its dialog.
+// A click as the button itself reports it to its dialog. The label is read
+// without a message, so a busy dialog gets the click at once.
 void Press(HWND hDlg, int id)
 {
     HWND hButton = GetDlgItem(hDlg, id);
-    std::string label = TextOf(hButton);
+    std::string label = TitleOf(hButton);
     bool bPosted = hButton && Usable(hDlg) && Usable(hButton) &&
                    PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(hButton));
     Need(Check(bPosted, "press %d \"%s\"", id, label.c_str()));
@@ -455,7 +474,7 @@ void Box(const BoxDesc& box, HWND hOwner, int answer)
     std::string text = TextOf(GetDlgItem(hBox, MSGBOX_TEXT)), mail = "[^\\s@]+@[^\\s@]+\\.[^\\s@]+";
     bool bStart = text.compare(0, strlen(box.pszText), box.pszText) == 0;
     bool bMail = bStart && std::regex_match(text.substr(strlen(box.pszText)), std::regex(mail));
-    Check(&box == &kCanceled ? bMail : text == box.pszText, "%s says \"%s\"", box.pszName, text.c_str());
+    Check(&box == &kCanceled ? bMail : box.bPrefix ? bStart : text == box.pszText, "%s says \"%s\"", box.pszName, text.c_str());
     Check(TitleOf(hBox) == box.pszCaption, "%s caption \"%s\"", box.pszName, TitleOf(hBox).c_str());
     Check(GetWindow(hBox, GW_OWNER) == hOwner && !IsWindowEnabled(hOwner),
           "%s is owned by the window it interrupts, which waits", box.pszName);
@@ -529,9 +548,136 @@ HWND DirPage()
     PressToClose(Agreement(), IDOK, "agreement page");
     return Dialog(kDirPage);
 }
-// The success message, the exit, and the directory made.
+// A whole file; when it cannot be read, a text that no game file holds.
+std::string ReadAll(const std::string& path)
+{
+    std::string data;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return "\x01missing";
+    char buffer[65536];
+    for (size_t cb; (cb = std::fread(buffer, 1, sizeof(buffer), f)) > 0;)
+        data.append(buffer, cb);
+    std::fclose(f);
+    return data;
+}
+
+// Each record's state in dir, in archive order: W whole, P present but
+// different, - absent.
+std::string RecordStates(const std::string& dir)
+{
+    std::string states;
+    for (const std::string& name : records) {
+        std::string path = Join(dir, name);
+        states += GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES  ? '-'
+                  : ReadAll(path) == ReadAll(Join(gameDir, name)) ? 'W'
+                                                                   : 'P';
+    }
+    return states;
+}
+std::string Expected(size_t nWhole, const std::string& rest = "")
+{
+    return std::string(nWhole, 'W') + rest + std::string(records.size() - nWhole - rest.size(), '-');
+}
+
+// The temporary files the copy page makes, where the system puts them.
+std::vector<std::string> TempFilesLeft()
+{
+    char szTemp[MAX_PATH] = "";
+    DWORD cch = GetTempPathA(sizeof(szTemp), szTemp);
+    std::vector<std::string> left;
+    for (const char* pszName : {"filesdata.gz", "filesdata.dat"})
+        if (cch > 0 && cch < sizeof(szTemp) && GetFileAttributesA((szTemp + std::string(pszName)).c_str()) !=
+                                                   INVALID_FILE_ATTRIBUTES)
+            left.push_back(szTemp + std::string(pszName));
+    return left;
+}
+
+// The end state of a copy run: the records as expected, AImages empty, and
+// no temporary file.
+void CheckCopied(const std::string& dir, const std::string& expected)
+{
+    std::string states = RecordStates(dir);
+    Check(states == expected, "records in %s (W whole, P other, - none): %s", dir.c_str(), states.c_str());
+    Check(IsDir(Join(dir, "AImages")) && Entries(Join(dir, "AImages"), false).empty(), "%s\\AImages made, empty",
+          dir.c_str());
+    std::vector<std::string> left = TempFilesLeft();
+    Check(left.empty(), "temporary files gone%s", left.empty() ? "" : (": " + left[0]).c_str());
+}
+
+HWND CopyPage()
+{
+    HWND hPage = Wait(kCopyPage.pszName, [](HWND hWnd) {
+        return ClassOf(hWnd) == "#32770" && GetDlgItem(hWnd, IDC_PROGRESS_BAR) && GetDlgItem(hWnd, IDC_COPY_STATUS) &&
+               TitleOf(GetDlgItem(hWnd, IDCANCEL)) == "Cancel";
+    }, 1);
+    Check(TitleOf(hPage).empty() && Borderless(hPage) && GetWindow(hPage, GW_OWNER) == hMain,
+          "copy page: borderless, no title, owned by the main window");
+    return hPage;
+}
+
+// Reads the copy page's status line until the page closes. The page answers
+// between two records only, so what is read is the record just written;
+// onRecord(i) runs when record i is first read. Returns the indices read.
+std::vector<size_t> FollowCopy(HWND hPage, const std::string& dir, const std::function<void(size_t)>& onRecord = {})
+{
+    HWND hStatus = GetDlgItem(hPage, IDC_COPY_STATUS);
+    std::vector<size_t> seen;
+    std::string strays;
+    PollUntil(APPEAR_MS, [&] {
+        std::string text = TextOf(hStatus);
+        size_t i = 0;
+        while (i < records.size() && text != dir + "\\" + records[i])
+            ++i;
+        if (i < records.size() && (seen.empty() || seen.back() != i)) {
+            seen.push_back(i);
+            if (onRecord)
+                onRecord(i);
+        } else if (i == records.size() && !text.empty() && strays.find(text) == std::string::npos) {
+            strays += " [" + text + "]";
+        }
+        return Gone(hPage);
+    }, 0);
+    Check(std::is_sorted(seen.begin(), seen.end()) && strays.empty(),
+          "status line read %zu times between records, each the record's path, in order%s", seen.size(),
+          strays.c_str());
+    return seen;
+}
+
+// The page mid-run as the user sees it, its bar blue from the left; the
+// setup is held still meanwhile.
+void ShotMidRun(HWND hPage)
+{
+    RECT rc = {};
+    GetWindowRect(GetDlgItem(hPage, IDC_PROGRESS_BAR), &rc);
+    Need(Check(SuspendThread(pi.hThread) != static_cast<DWORD>(-1), "setup held mid-run"));
+    char szName[96];
+    std::snprintf(szName, sizeof(szName), "%s-%02d-copy-mid-run.bmp", pszScenario, ++shots);
+    Check(SaveScreenshot(shotsDir + "\\" + szName), "screenshot %s", szName);
+    Grab bar(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+    COLORREF left = GetPixel(bar.hdc, 0, 1), right = GetPixel(bar.hdc, bar.cx - 1, 1);
+    Check(left == RGB(0, 0, 255) && right == RGB(0, 0, 0), "bar mid-run: 0x%06lx at its left, 0x%06lx at its right",
+          left, right);
+    ResumeThread(pi.hThread);
+}
+
+// The copy page writing every record into dir, shown mid-run.
+void CopyAll(const std::string& dir)
+{
+    HWND hPage = CopyPage();
+    bool bShot = false;
+    std::vector<size_t> seen = FollowCopy(hPage, dir, [&](size_t i) {
+        if (!bShot && i >= records.size() / 2)
+            bShot = true, ShotMidRun(hPage);
+    });
+    Check(!seen.empty() && seen.back() == records.size() - 1, "status line read last after the last record");
+    CheckCopied(dir, Expected(records.size()));
+}
+
+// The copy run, the success message, the exit, and the directory made.
 void Installed(const std::string& dir)
 {
+    CopyAll(dir);
     Box(kInstalled, hMain, IDOK);
     ExpectExit(0);
     Check(IsDir(dir), "%s exists", dir.c_str());
@@ -646,6 +792,108 @@ void CancelOnDirPage()
     Answer(hPage, IDCANCEL, kConfirm, IDNO);
     CancelOut(hPage);
     Check(!IsDir(kDefaultDir), "%s not created", kDefaultDir);
+}
+
+// Through the install-directory page to the copy page.
+HWND CopyPageWithDefaults()
+{
+    PressToClose(DirPage(), IDOK, "install-dir page");
+    return CopyPage();
+}
+// The copy page ends with 1: the cancel message, nothing else.
+void CopyCanceled(HWND hPage)
+{
+    Need(Check(PollUntil(APPEAR_MS, [&] { return Gone(hPage); }), "copy page closes"));
+    Box(kCanceled, hMain, IDOK);
+    ExpectExit(0);
+}
+
+// A click waiting while the payload is staged and decompressed is seen after
+// the first record.
+void CancelCopyAtOnce()
+{
+    HWND hPage = CopyPageWithDefaults();
+    Press(hPage, IDCANCEL);
+    CopyCanceled(hPage);
+    CheckCopied(kDefaultDir, Expected(1));
+}
+
+// A click during the extraction: the records up to the one being written
+// when it is seen are whole, none after.
+void CancelCopyMidway()
+{
+    HWND hPage = CopyPageWithDefaults();
+    size_t nPressed = records.size();
+    FollowCopy(hPage, kDefaultDir, [&](size_t i) {
+        if (nPressed == records.size() && i >= 9)
+            nPressed = i, Press(hPage, IDCANCEL);
+    });
+    CopyCanceled(hPage);
+    size_t nWhole = std::min(RecordStates(kDefaultDir).find_first_not_of('W'), records.size());
+    Check(nPressed < records.size() && nWhole > nPressed && nWhole < records.size(),
+          "pressed after record %zu was read: %zu records whole", nPressed + 1, nWhole);
+    CheckCopied(kDefaultDir, Expected(nWhole));
+}
+
+// A game file that cannot be replaced ends the run at its record, silently.
+void ReadOnlyGameFile()
+{
+    const size_t nLocked = 10;
+    std::string path = Join(kDefaultDir, records[nLocked]);
+    std::string parent = path.substr(0, path.find_last_of('\\'));
+    bool bMade = CreateDirectoryA(kDefaultDir, nullptr) && (parent == kDefaultDir || CreateDirectoryA(parent.c_str(), nullptr));
+    FILE* f = bMade ? std::fopen(path.c_str(), "wb") : nullptr;
+    bMade = f && std::fputs("kept", f) >= 0 && std::fclose(f) == 0 && SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    // Wine run as root writes to read-only files all the same; a handle that
+    // shares only reading keeps it from being opened for writing.
+    HANDLE hHold = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    Need(Check(bMade && hHold != INVALID_HANDLE_VALUE, "read-only %s made beforehand", path.c_str()));
+    HWND hPage = DirPage();
+    Answer(hPage, IDOK, kExists, IDYES, false);
+    CopyCanceled(CopyPage());
+    CheckCopied(kDefaultDir, Expected(nLocked, "P"));
+    Check(ReadAll(path) == "kept", "%s unchanged", path.c_str());
+    CloseHandle(hHold);
+}
+
+// An installer whose payload does not decompress: zlib's reason, the page's
+// error, the cancel message; the status line says what was going on.
+void DamagedPayload()
+{
+    HWND hPage = CopyPageWithDefaults(), hStatus = GetDlgItem(hPage, IDC_COPY_STATUS);
+    Box(kGzError, nullptr, IDOK);
+    // Read while the next box is up: nothing else runs in between.
+    std::string status = TextOf(hStatus);
+    Check(status == "Decompressing setup files", "status line \"%s\"", status.c_str());
+    Box(kCantDecompress, hPage, IDOK);
+    Box(kCanceled, hMain, IDOK);
+    ExpectExit(0);
+    std::vector<std::string> made = Entries(kDefaultDir, false);
+    Check(made == std::vector<std::string>{"AImages"}, "no game file written (%zu entries)", made.size());
+    std::vector<std::string> left = TempFilesLeft();
+    Check(left.empty(), "temporary files gone%s", left.empty() ? "" : (": " + left[0]).c_str());
+}
+
+// An installer without its payload: one error, nothing made.
+void MissingPayload()
+{
+    HWND hPage = CopyPageWithDefaults(), hStatus = GetDlgItem(hPage, IDC_COPY_STATUS);
+    std::string status;
+    bool bRead = PollUntil(APPEAR_MS, [&] { return !(status = TextOf(hStatus)).empty(); });
+    Check(bRead && status == "Preparing to decompress setup files", "status line \"%s\"", status.c_str());
+    Box(kCantDecompress, hPage, IDOK);
+    Box(kCanceled, hMain, IDOK);
+    ExpectExit(0);
+    Check(Entries(kDefaultDir, false).empty(), "nothing made in %s", kDefaultDir);
+}
+
+// The temporary directory on a drive too small for the payload: the staged
+// file is cut short, which the decompression reports.
+void FullTempDrive()
+{
+    DamagedPayload();
+    std::vector<std::string> onSmall = Entries(kSmall, false);
+    Check(onSmall.empty(), "nothing left on %s%s", kSmall, onSmall.empty() ? "" : (": " + onSmall[0]).c_str());
 }
 
 std::vector<std::string> SystemDrives()
@@ -848,8 +1096,14 @@ std::string ResetInstallState()
     return left;
 }
 
-// bTestDrives: needs scripts/test-drives.sh up.
-const struct Scenario { const char* pszName; void (*run)(); bool bTestDrives; } kScenarios[] = {
+// bTestDrives: needs scripts/test-drives.sh up; pszTemp: the temporary
+// directory of the setup (and the driver), when not the system's.
+const struct Scenario {
+    const char* pszName;
+    void (*run)();
+    bool bTestDrives;
+    const char* pszTemp = nullptr;
+} kScenarios[] = {
     {"main_window", MainWindow, false},
     {"agreement_page", AgreementPage, false},
     {"agree_to_success", InstallWithDefaults, false},
@@ -859,6 +1113,12 @@ const struct Scenario { const char* pszName; void (*run)(); bool bTestDrives; } 
     {"cancel_on_dir_page", CancelOnDirPage, false},
     {"browser", Browser, false},
     {"drives", Drives, true},
+    {"copy_cancel_at_once", CancelCopyAtOnce, false},
+    {"copy_cancel_midway", CancelCopyMidway, false},
+    {"copy_read_only_file", ReadOnlyGameFile, false},
+    {"damaged_payload", DamagedPayload, false},  // with a test build of setup.exe
+    {"missing_payload", MissingPayload, false},  // likewise
+    {"copy_full_temp_drive", FullTempDrive, true, kSmall},
     {"walkthrough", InstallWithDefaults, false},  // the demo: the same walk, for its screenshots
 };
 
@@ -869,10 +1129,10 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     const Scenario* scenario = nullptr;
     for (const Scenario& candidate : kScenarios)
-        if (argc == 4 && strcmp(argv[1], candidate.pszName) == 0)
+        if (argc == 5 && strcmp(argv[1], candidate.pszName) == 0)
             scenario = &candidate;
     if (!scenario) {
-        std::fprintf(stderr, "usage: e2e_driver SCENARIO SETUP_EXE SHOTS_DIR\n");
+        std::fprintf(stderr, "usage: e2e_driver SCENARIO SETUP_EXE SHOTS_DIR GAME_DIR\n");
         return 2;
     }
     bool bDrives = GetDriveTypeA(kSmall) > DRIVE_NO_ROOT_DIR && GetDriveTypeA(kBig) > DRIVE_NO_ROOT_DIR;
@@ -883,8 +1143,18 @@ int main(int argc, char** argv)
     pszScenario = scenario->pszName;
     setupExe = argv[2];
     shotsDir = argv[3];
+    gameDir = argv[4];
     CreateDirectoryA(argv[3], nullptr);
+    // The manifest lists the records in archive order, one per line.
+    std::string manifest = ReadAll(Join(gameDir, "manifest.txt"));
+    for (size_t at = 0, end; (end = manifest.find('\n', at)) != std::string::npos; at = end + 1)
+        records.push_back(manifest.substr(at, end - at));
+    if (scenario->pszTemp) {
+        SetEnvironmentVariableA("TMP", scenario->pszTemp);
+        SetEnvironmentVariableA("TEMP", scenario->pszTemp);
+    }
     try {
+        Need(Check(!records.empty(), "%zu records listed in %s\\manifest.txt", records.size(), gameDir.c_str()));
         std::string left = ResetInstallState();
         Need(Check(left.empty(), "fresh state%s%s", left.empty() ? "" : ", left over:", left.c_str()));
         Start();
