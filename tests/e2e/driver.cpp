@@ -857,10 +857,16 @@ void ReadOnlyGameFile()
 }
 
 // An installer whose payload does not decompress: zlib's reason, the page's
-// error, the cancel message; the status line says what was going on.
-void DamagedPayload()
+// error, the cancel message; the status line says what was going on. The
+// decompression's box leaves the page usable: Cancel pressed there changes
+// nothing the user sees.
+void DamagedPayload(bool bCancelDuringBox)
 {
     HWND hPage = CopyPageWithDefaults(), hStatus = GetDlgItem(hPage, IDC_COPY_STATUS);
+    if (bCancelDuringBox) {
+        Wait("gzip-error box", [](HWND hWnd) { return ClassOf(hWnd) == "#32770" && GetDlgItem(hWnd, MSGBOX_TEXT); });
+        Press(hPage, IDCANCEL);
+    }
     Box(kGzError, nullptr, IDOK);
     // Read while the next box is up: nothing else runs in between.
     std::string status = TextOf(hStatus);
@@ -891,7 +897,7 @@ void MissingPayload()
 // file is cut short, which the decompression reports.
 void FullTempDrive()
 {
-    DamagedPayload();
+    DamagedPayload(false);
     std::vector<std::string> onSmall = Entries(kSmall, false);
     Check(onSmall.empty(), "nothing left on %s%s", kSmall, onSmall.empty() ? "" : (": " + onSmall[0]).c_str());
 }
@@ -1116,8 +1122,10 @@ const struct Scenario {
     {"copy_cancel_at_once", CancelCopyAtOnce, false},
     {"copy_cancel_midway", CancelCopyMidway, false},
     {"copy_read_only_file", ReadOnlyGameFile, false},
-    {"damaged_payload", DamagedPayload, false},  // with a test build of setup.exe
-    {"missing_payload", MissingPayload, false},  // likewise
+    // With test builds of setup.exe:
+    {"damaged_payload", [] { DamagedPayload(false); }, false},
+    {"damaged_payload_cancel", [] { DamagedPayload(true); }, false},
+    {"missing_payload", MissingPayload, false},
     {"copy_full_temp_drive", FullTempDrive, true, kSmall},
     {"walkthrough", InstallWithDefaults, false},  // the demo: the same walk, for its screenshots
 };
