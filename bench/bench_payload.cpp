@@ -5,6 +5,7 @@
 // -> a fresh SCRATCHDIR\inst_N). Every run is checked and its outputs are
 // removed before the next. Prints the median of each phase and of their sum
 // in milliseconds as key=value lines on stdout; per-run figures go to stderr.
+#include "bench/bench_support.h"
 #include "payload/payload.h"
 #include "shell/message.h"
 
@@ -18,13 +19,9 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+const char* const pszBenchName = "bench_payload";
 
-[[noreturn]] void Fail(const std::string& text)
-{
-    std::fprintf(stderr, "bench_payload: %s\n", text.c_str());
-    std::exit(1);
-}
+namespace {
 
 // Any box means a phase failed; its figures would measure an error path.
 const char* pszPhase = "";
@@ -32,21 +29,6 @@ const char* pszPhase = "";
 int WINAPI FailOnMessage(HWND, LPCSTR pszText, LPCSTR, UINT)
 {
     Fail(std::string(pszPhase) + " showed a message box:\n  " + (pszText ? pszText : ""));
-}
-
-double NowMs()
-{
-    LARGE_INTEGER t, frequency;
-    QueryPerformanceCounter(&t);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 }  // namespace

@@ -8,7 +8,12 @@ here="$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")"
 . "$here/wine-env.sh" "$1"
 shift
 "$here/wine-prefix.sh" "$QUARNEL_WIN_BUILD"
+# A server that is already running belongs to another session: it is left
+# alone, and this one does not start.
+if ! "$WINESERVER" -p; then
+  echo "wine-session: a wineserver already runs for $WINEPREFIX (another session); try again when it ends" >&2
+  exit 2
+fi
 trap '"$WINESERVER" -k >/dev/null 2>&1 || true; "$WINESERVER" -w >/dev/null 2>&1 || true' EXIT
-"$WINESERVER" -p
 "$WINE64" wineboot >/dev/null 2>&1 </dev/null
 "$@"
