@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <unistd.h>
 #include <zlib.h>
@@ -42,14 +43,10 @@ void WriteFile(const std::string& installerPath, const Bytes& data)
 
 Bytes PatternBytes(size_t size, uint32_t seed)
 {
+    std::mt19937 random(seed);
     Bytes out(size);
-    uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : out) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<unsigned char>(x);
-    }
+    for (auto& b : out)
+        b = static_cast<unsigned char>(random());
     return out;
 }
 
@@ -103,18 +100,13 @@ std::vector<std::string> ListFiles(const fs::path& root, bool bDirectories)
 
 static MessageRecorder* pActiveRecorder;
 
-static int WINAPI RecordBox(HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uStyle)
-{
-    pActiveRecorder->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle});
-    return IDOK;
-}
-
 MessageRecorder::MessageRecorder() : previous_(pfnMessageBox)
 {
     pActiveRecorder = this;
-    pfnMessageBox = RecordBox;
+    pfnMessageBox = [](HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uStyle) {
+        pActiveRecorder->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle});
+        return IDOK;
+    };
 }
-
-MessageRecorder::~MessageRecorder() { pfnMessageBox = previous_; }
 
 }  // namespace qt

@@ -23,11 +23,7 @@ std::string WinePath(const char* pszUnixPath);
 
 Bytes ReadFile(const std::string& installerPath);
 void WriteFile(const std::string& installerPath, const Bytes& data);
-inline bool Exists(const std::string& installerPath)
-{
-    std::error_code ec;
-    return fs::exists(FsPath(installerPath), ec);
-}
+inline bool Exists(const std::string& path) { std::error_code ec; return fs::exists(FsPath(path), ec); }
 inline Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 // Deterministic, poorly compressible data of the given size.
 Bytes PatternBytes(size_t size, uint32_t seed);
@@ -42,11 +38,7 @@ Bytes Gzip(const Bytes& data);
 class ScratchDir {
 public:
     ScratchDir();
-    ~ScratchDir()
-    {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
+    ~ScratchDir() { std::error_code ec; fs::remove_all(root_, ec); }
     // The directory or a name inside it, in the installer's form.
     std::string Path(const std::string& name = "") const { return (name.empty() ? root_ : root_ / name).string(); }
     const fs::path& FsRoot() const { return root_; }
@@ -63,13 +55,8 @@ std::vector<std::string> ListFiles(const fs::path& root, bool bDirectories = fal
 class MessageRecorder {
 public:
     MessageRecorder();
-    ~MessageRecorder();
-    struct Box {
-        HWND hOwner;
-        std::string text;
-        bool bNullCaption;
-        UINT uStyle;
-    };
+    ~MessageRecorder() { pfnMessageBox = previous_; }
+    struct Box { HWND hOwner; std::string text; bool bNullCaption; UINT uStyle; };
     std::vector<Box> boxes;
 
 private:

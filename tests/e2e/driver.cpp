@@ -14,7 +14,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cctype>
@@ -22,6 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <regex>
 #include <string>
@@ -42,18 +43,9 @@ template <class F> bool PollUntil(DWORD ms, F done, DWORD pollMs = POLL_MS)
     return true;
 }
 
-std::string ClassOf(HWND hWnd)
-{
-    char szClass[256] = "";
-    return GetClassNameA(hWnd, szClass, sizeof(szClass)) ? szClass : "";
-}
-
-// The caption as the window manager keeps it.
-std::string TitleOf(HWND hWnd)
-{
-    char szTitle[1024] = "";
-    return GetWindowTextA(hWnd, szTitle, sizeof(szTitle)) ? szTitle : "";
-}
+std::string ClassOf(HWND hWnd) { char sz[256] = ""; return GetClassNameA(hWnd, sz, sizeof(sz)) ? sz : ""; }
+// The caption as the window manager keeps it: reading it sends no message.
+std::string TitleOf(HWND hWnd) { char sz[1024] = ""; return GetWindowTextA(hWnd, sz, sizeof(sz)) ? sz : ""; }
 
 // False when the target did not answer in time.
 bool Ask(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -64,11 +56,7 @@ bool Ask(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 
 // The thread of hWnd has finished what it was handling: a sent message is
 // only taken from its message loop.
-bool Settled(HWND hWnd)
-{
-    LRESULT ignored;
-    return Ask(hWnd, WM_NULL, 0, 0, ignored);
-}
+bool Settled(HWND hWnd) { LRESULT ignored; return Ask(hWnd, WM_NULL, 0, 0, ignored); }
 
 // WM_GETTEXT, up to 64 KiB; empty without an answer.
 std::string TextOf(HWND hWnd)
@@ -177,31 +165,21 @@ void WaitPainted(HWND hWnd)
     Settled(hWnd);
 }
 
-// A rectangle of the screen copied into a bitmap of a memory DC.
+// A rectangle of the screen copied into a bitmap of a memory DC: Grab{x, y, cx, cy}.
 struct Grab {
-    int cx, cy;
+    int x, y, cx, cy;
     HDC hScreen = GetDC(nullptr), hdc = CreateCompatibleDC(hScreen);
     HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, cx, cy);
     HGDIOBJ hOld = SelectObject(hdc, hBitmap);
-    bool bCopied;
-    Grab(int x, int y, int width, int height)
-        : cx(width), cy(height), bCopied(hBitmap && BitBlt(hdc, 0, 0, cx, cy, hScreen, x, y, SRCCOPY | CAPTUREBLT))
-    {
-    }
-    ~Grab()
-    {
-        SelectObject(hdc, hOld);
-        DeleteObject(hBitmap);
-        DeleteDC(hdc);
-        ReleaseDC(nullptr, hScreen);
-    }
+    bool bCopied = hBitmap && BitBlt(hdc, 0, 0, cx, cy, hScreen, x, y, SRCCOPY | CAPTUREBLT);
+    ~Grab() { SelectObject(hdc, hOld); DeleteObject(hBitmap); DeleteDC(hdc); ReleaseDC(nullptr, hScreen); }
 };
 
 // The whole screen as a BMP file: bottom-up rows of 24-bit pixels, each row
 // padded to 4 bytes.
 bool SaveScreenshot(const std::string& path)
 {
-    Grab screen(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    Grab screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     BITMAPINFOHEADER bih = {sizeof(bih), screen.cx, screen.cy, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     std::vector<char> bits(((static_cast<size_t>(screen.cx) * 3 + 3) & ~size_t{3}) * static_cast<size_t>(screen.cy));
     BITMAPFILEHEADER bfh = {0x4D42 /* "BM" */, static_cast<DWORD>(sizeof(bfh) + sizeof(bih) + bits.size()), 0, 0,
@@ -210,33 +188,27 @@ bool SaveScreenshot(const std::string& path)
     bool bRead = screen.bCopied && GetDIBits(screen.hdc, screen.hBitmap, 0, static_cast<UINT>(screen.cy), bits.data(),
                                              reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS) == screen.cy;
     FILE* f = bRead ? std::fopen(path.c_str(), "wb") : nullptr;
-    if (!f)
-        return false;
-    bool bWritten = std::fwrite(&bfh, sizeof(bfh), 1, f) == 1 && std::fwrite(&bih, sizeof(bih), 1, f) == 1 &&
+    bool bWritten = f && std::fwrite(&bfh, sizeof(bfh), 1, f) == 1 && std::fwrite(&bih, sizeof(bih), 1, f) == 1 &&
                     std::fwrite(bits.data(), bits.size(), 1, f) == 1;
-    return std::fclose(f) == 0 && bWritten;
+    return f && std::fclose(f) == 0 && bWritten;
 }
 
-enum class Icon { None, Hand, Question, Exclamation, Asterisk };
-constexpr const char* kIconNames[] = {"none", "hand", "question", "exclamation", "asterisk"};
-
-// Which standard icon a control shows: its pixels on the screen compared with
-// each standard icon drawn over the same background.
-Icon IdentifyIcon(HWND hIconControl)
+// Which standard icon a control shows, by name: its pixels on the screen
+// compared with each standard icon drawn over the same background.
+std::string IdentifyIcon(HWND hIconControl)
 {
     RECT rc;
     POINT origin = {0, 0};
     if (!IsWindowVisible(hIconControl) || !GetClientRect(hIconControl, &rc) || !ClientToScreen(hIconControl, &origin) ||
         rc.right <= 0 || rc.bottom <= 0)
-        return Icon::None;
-    Grab shown(origin.x, origin.y, rc.right, rc.bottom), drawn(origin.x, origin.y, rc.right, rc.bottom);
+        return "none";
+    Grab shown{origin.x, origin.y, rc.right, rc.bottom}, drawn{origin.x, origin.y, rc.right, rc.bottom};
     // The corner is background in every standard icon.
     HBRUSH hBackground = CreateSolidBrush(GetPixel(shown.hdc, 0, 0));
-    Icon best = Icon::None;
+    const char* pszBest = nullptr;
     long long bestDiff = 0;
-    const std::pair<Icon, LPCSTR> kStandard[] = {{Icon::Hand, IDI_HAND}, {Icon::Question, IDI_QUESTION},
-                                                 {Icon::Exclamation, IDI_EXCLAMATION}, {Icon::Asterisk, IDI_ASTERISK}};
-    for (const auto& [icon, id] : kStandard) {
+    for (auto [pszIcon, id] : {std::pair{"hand", IDI_HAND}, {"question", IDI_QUESTION},
+                               {"exclamation", IDI_EXCLAMATION}, {"asterisk", IDI_ASTERISK}}) {
         FillRect(drawn.hdc, &rc, hBackground);
         DrawIconEx(drawn.hdc, 0, 0, LoadIconA(nullptr, id), rc.right, rc.bottom, 0, nullptr, DI_NORMAL);
         long long diff = 0;
@@ -245,12 +217,12 @@ Icon IdentifyIcon(HWND hIconControl)
                 for (int shift = 0; shift < 24; shift += 8)
                     diff += std::abs(static_cast<int>(GetPixel(shown.hdc, x, y) >> shift & 0xFF) -
                                      static_cast<int>(GetPixel(drawn.hdc, x, y) >> shift & 0xFF));
-        if (best == Icon::None || diff < bestDiff)
-            best = icon, bestDiff = diff;
+        if (!pszBest || diff < bestDiff)
+            pszBest = pszIcon, bestDiff = diff;
     }
     DeleteObject(hBackground);
     // Near-identical or nothing: an empty control matches every icon poorly.
-    return shown.bCopied && bestDiff <= 12LL * rc.right * rc.bottom ? best : Icon::None;
+    return shown.bCopied && bestDiff <= 12LL * rc.right * rc.bottom ? pszBest : "none";
 }
 
 constexpr char kCaption[] = "Quarnel - Setup", kProduct[] = "Quarnel", kDefaultDir[] = "C:\\Program files\\Quarnel";
@@ -268,17 +240,11 @@ constexpr unsigned OK = 1u << IDOK, YESNO = 1u << IDYES | 1u << IDNO;
 // Pages have no title; a dialog opened from a page has one.
 struct Control { int id; const char *pszClass, *pszText; };
 struct DialogDesc { const char *pszName, *pszTitle; std::vector<Control> controls; };
-const DialogDesc kAgreement = {"agreement", nullptr,
-                               {{IDOK, "Button", "I Agree"}, {IDCANCEL, "Button", "Cancel"},
-                                {IDC_LICENCE_TEXT, "Edit", nullptr}}};
+const DialogDesc kAgreement = {"agreement", nullptr, {{IDOK, "Button", "I Agree"}, {IDCANCEL, "Button", "Cancel"},
+                               {IDC_LICENCE_TEXT, "Edit", nullptr}}};
 // With the directory it proposes on a fresh machine.
-const DialogDesc kDirPage = {"install-dir", nullptr,
-                             {{IDOK, "Button", "Next"}, {IDCANCEL, "Button", "Cancel"},
-                              {IDC_BROWSE, "Button", "Browse"}, {IDC_TARGET_EDIT, "Edit", kDefaultDir}}};
-// Its run starts by itself: it is caught as soon as it shows, by its controls.
-const DialogDesc kCopyPage = {"copy", nullptr,
-                              {{IDCANCEL, "Button", "Cancel"}, {IDC_PROGRESS_BAR, "Static", nullptr},
-                               {IDC_COPY_STATUS, "Edit", nullptr}}};
+const DialogDesc kDirPage = {"install-dir", nullptr, {{IDOK, "Button", "Next"}, {IDCANCEL, "Button", "Cancel"},
+                             {IDC_BROWSE, "Button", "Browse"}, {IDC_TARGET_EDIT, "Edit", kDefaultDir}}};
 const DialogDesc kBrowser = {"dir-browser", "Setup - directory",
                              {{IDOK, "Button", "OK"}, {IDCANCEL, "Button", "Cancel"},
                               {IDC_FOLDER_NAME, "Edit", kProduct}, {IDC_DRIVE_COMBO, "ComboBox", nullptr},
@@ -289,32 +255,29 @@ const DialogDesc kBrowser = {"dir-browser", "Setup - directory",
 struct BoxDesc {
     const char *pszName, *pszText;
     unsigned buttons;
-    Icon icon;
+    const char* pszIcon;
     const char* pszCaption = kCaption;
-    bool bPrefix = false;  // the text only begins so
+    const char* pszRest = nullptr;  // when the text only begins so: what the rest matches
 };
 constexpr char kNoSpace[] = "You do not have enough Free disk space on this drive for installation. Change the drive "
                             "or remove some other program-s to free more disk space.";
-const BoxDesc kInstalled = {"installed", "Quarnel was successfully installed", OK, Icon::Asterisk};
-const BoxDesc kConfirm = {"confirm-cancel", "Are you sure you want to cancel the setup?", YESNO, Icon::Question};
+const BoxDesc kInstalled = {"installed", "Quarnel was successfully installed", OK, "asterisk"};
+const BoxDesc kConfirm = {"confirm-cancel", "Are you sure you want to cancel the setup?", YESNO, "question"};
 // Its text goes on with an e-mail address.
 const BoxDesc kCanceled = {"canceled", "Setup was canceled. Any notes or errors you can send on my email: ", OK,
-                           Icon::Exclamation};
-const BoxDesc kExists = {"directory-exists",
-                         "Directory allready exsist. Continue with the instalation ?\n\nNOTES: Click on the YES button "
-                         "if this is previous installation of this software, otherwise click on the NO button and "
-                         "select another installation directory.",
-                         YESNO, Icon::Question};
-const BoxDesc kNoFolder = {"no-folder", "You were forgoten to select an directory", OK, Icon::Exclamation};
-const BoxDesc kNoSpaceBox = {"no-space", kNoSpace, YESNO, Icon::Hand};
+                           "exclamation", kCaption, "[^\\s@]+@[^\\s@]+\\.[^\\s@]+"};
+const BoxDesc kExists = {"directory-exists", "Directory allready exsist. Continue with the instalation ?\n\nNOTES: "
+                         "Click on the YES button if this is previous installation of this software, otherwise click "
+                         "on the NO button and select another installation directory.", YESNO, "question"};
+const BoxDesc kNoFolder = {"no-folder", "You were forgoten to select an directory", OK, "exclamation"};
+const BoxDesc kNoSpaceBox = {"no-space", kNoSpace, YESNO, "hand"};
 // The browser's own; its space error leaves the caption to the system.
-const BoxDesc kBrowserNoName = {"browser-no-name", "You forget to select a directory", OK, Icon::Exclamation,
-                                "Warning"};
-const BoxDesc kBrowserNoSpace = {"browser-no-space", kNoSpace, YESNO, Icon::Hand, "Error"};
+const BoxDesc kBrowserNoName = {"browser-no-name", "You forget to select a directory", OK, "exclamation", "Warning"};
+const BoxDesc kBrowserNoSpace = {"browser-no-space", kNoSpace, YESNO, "hand", "Error"};
 // The copy page's and the decompression's boxes leave the caption to the
 // system; the decompression names zlib's reason after the program's name.
-const BoxDesc kCantDecompress = {"cant-decompress", "Can't decompress setup files", OK, Icon::Hand, "Error"};
-const BoxDesc kGzError = {"gzip-error", "setup: ", OK, Icon::None, "Error", true};
+const BoxDesc kCantDecompress = {"cant-decompress", "Can't decompress setup files", OK, "hand", "Error"};
+const BoxDesc kGzError = {"gzip-error", "setup: ", OK, "none", "Error", "[\\s\\S]+"};
 
 // The run: setup.exe, its main window, and the checks so far.
 const char* pszScenario;
@@ -336,19 +299,12 @@ __attribute__((format(gnu_printf, 2, 3))) bool Check(bool bOk, const char* pszFo
 }
 // Ends the scenario when a check the rest depends on failed.
 struct Abort {};
-void Need(bool bOk)
-{
-    if (!bOk)
-        throw Abort();
-}
+void Need(bool bOk) { if (!bOk) throw Abort(); }
 
 bool Exited() { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }
 std::string Join(const std::string& dir, const std::string& name) { return dir + (dir.size() > 3 ? "\\" : "") + name; }
-bool IsDir(const std::string& path)
-{
-    DWORD attrs = GetFileAttributesA(path.c_str());
-    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool IsDir(const std::string& p) { return Exists(p) && (GetFileAttributesA(p.c_str()) & FILE_ATTRIBUTE_DIRECTORY); }
 bool Borderless(HWND hWnd)
 {
     LONG style = GetWindowLongA(hWnd, GWL_STYLE);
@@ -358,15 +314,12 @@ bool Borderless(HWND hWnd)
 std::vector<std::string> Entries(const std::string& dir, bool bSubdirs)
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA(Join(dir, "*").c_str(), &fd);
-    for (bool bMore = hFind != INVALID_HANDLE_VALUE; bMore; bMore = FindNextFileA(hFind, &fd)) {
-        std::string name = fd.cFileName;
-        if (bSubdirs ? (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name[0] != '.' : name != "." && name != "..")
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        std::string name = entry.path().filename().string();
+        if (!bSubdirs || (entry.is_directory() && name[0] != '.'))
             names.push_back(name);
     }
-    if (hFind != INVALID_HANDLE_VALUE)
-        FindClose(hFind);
     return names;
 }
 
@@ -403,13 +356,14 @@ void Dump()
     }
 }
 
-void Shot(HWND hWnd, const char* pszWhat)
+// The screen as it is now, numbered in the scenario's order.
+void SaveShot(const char* pszWhat)
 {
-    WaitPainted(hWnd);
     char szName[96];
     std::snprintf(szName, sizeof(szName), "%s-%02d-%s.bmp", pszScenario, ++shots, pszWhat);
     Check(SaveScreenshot(shotsDir + "\\" + szName), "screenshot %s", szName);
 }
+void Shot(HWND hWnd, const char* pszWhat) { WaitPainted(hWnd); SaveShot(pszWhat); }
 
 // A visible window of setup.exe that fits, waited for.
 template <class F> HWND Wait(const char* pszWhat, F fits, DWORD pollMs = POLL_MS)
@@ -471,10 +425,12 @@ void Box(const BoxDesc& box, HWND hOwner, int answer)
         return Usable(hWnd) && ClassOf(hWnd) == "#32770" && GetDlgItem(hWnd, MSGBOX_TEXT) &&
                GetDlgItem(hWnd, MSGBOX_ICON);
     });
-    std::string text = TextOf(GetDlgItem(hBox, MSGBOX_TEXT)), mail = "[^\\s@]+@[^\\s@]+\\.[^\\s@]+";
-    bool bStart = text.compare(0, strlen(box.pszText), box.pszText) == 0;
-    bool bMail = bStart && std::regex_match(text.substr(strlen(box.pszText)), std::regex(mail));
-    Check(&box == &kCanceled ? bMail : box.bPrefix ? bStart : text == box.pszText, "%s says \"%s\"", box.pszName, text.c_str());
+    std::string text = TextOf(GetDlgItem(hBox, MSGBOX_TEXT));
+    size_t cch = strlen(box.pszText);
+    bool bSays = box.pszRest ? text.compare(0, cch, box.pszText) == 0 &&
+                                   std::regex_match(text.substr(cch), std::regex(box.pszRest))
+                             : text == box.pszText;
+    Check(bSays, "%s says \"%s\"", box.pszName, text.c_str());
     Check(TitleOf(hBox) == box.pszCaption, "%s caption \"%s\"", box.pszName, TitleOf(hBox).c_str());
     Check(GetWindow(hBox, GW_OWNER) == hOwner && !IsWindowEnabled(hOwner),
           "%s is owned by the window it interrupts, which waits", box.pszName);
@@ -483,9 +439,8 @@ void Box(const BoxDesc& box, HWND hOwner, int answer)
         buttons |= GetDlgItem(hBox, id) && IsWindowVisible(GetDlgItem(hBox, id)) ? 1u << id : 0;
     Check(buttons == box.buttons, "%s buttons 0x%x (bit n: id n), expected 0x%x", box.pszName, buttons, box.buttons);
     Shot(hBox, box.pszName);
-    Icon icon = IdentifyIcon(GetDlgItem(hBox, MSGBOX_ICON));
-    Check(icon == box.icon, "%s icon %s, expected %s", box.pszName, kIconNames[static_cast<int>(icon)],
-          kIconNames[static_cast<int>(box.icon)]);
+    std::string icon = IdentifyIcon(GetDlgItem(hBox, MSGBOX_ICON));
+    Check(icon == box.pszIcon, "%s icon %s, expected %s", box.pszName, icon.c_str(), box.pszIcon);
     PressToClose(hBox, answer, box.pszName);
 }
 
@@ -535,12 +490,20 @@ void CancelOut(HWND hPage, int button = IDCANCEL)
     ExpectExit(0);
 }
 
-// The main window (disabled while a page is open: visible is enough), then
-// the first page.
+// The main window (disabled while a page is open: visible is enough), a
+// borderless popup over the whole screen, then the first page.
 HWND Agreement()
 {
     hMain = Wait("main window (class SETUP)", [](HWND hWnd) { return ClassOf(hWnd) == "SETUP"; });
-    return Dialog(kAgreement);
+    HWND hPage = Dialog(kAgreement);
+    RECT rc = {};
+    GetWindowRect(hMain, &rc);
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    Check(TitleOf(hMain) == "SETUP" && Borderless(hMain), "main window: title \"%s\", borderless popup",
+          TitleOf(hMain).c_str());
+    Check(rc.left == 0 && rc.top == 0 && rc.right == cx && rc.bottom == cy,
+          "main window covers the %dx%d screen: (%ld,%ld)-(%ld,%ld)", cx, cy, rc.left, rc.top, rc.right, rc.bottom);
+    return hPage;
 }
 // Through the agreement to the install-directory page.
 HWND DirPage()
@@ -551,15 +514,8 @@ HWND DirPage()
 // A whole file; when it cannot be read, a text that no game file holds.
 std::string ReadAll(const std::string& path)
 {
-    std::string data;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return "\x01missing";
-    char buffer[65536];
-    for (size_t cb; (cb = std::fread(buffer, 1, sizeof(buffer), f)) > 0;)
-        data.append(buffer, cb);
-    std::fclose(f);
-    return data;
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "\x01missing";
 }
 
 // Each record's state in dir, in archive order: W whole, P present but
@@ -569,9 +525,7 @@ std::string RecordStates(const std::string& dir)
     std::string states;
     for (const std::string& name : records) {
         std::string path = Join(dir, name);
-        states += GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES  ? '-'
-                  : ReadAll(path) == ReadAll(Join(gameDir, name)) ? 'W'
-                                                                   : 'P';
+        states += !Exists(path) ? '-' : ReadAll(path) == ReadAll(Join(gameDir, name)) ? 'W' : 'P';
     }
     return states;
 }
@@ -581,16 +535,20 @@ std::string Expected(size_t nWhole, const std::string& rest = "")
 }
 
 // The temporary files the copy page makes, where the system puts them.
-std::vector<std::string> TempFilesLeft()
+std::vector<std::string> TempFiles()
 {
     char szTemp[MAX_PATH] = "";
     DWORD cch = GetTempPathA(sizeof(szTemp), szTemp);
-    std::vector<std::string> left;
-    for (const char* pszName : {"filesdata.gz", "filesdata.dat"})
-        if (cch > 0 && cch < sizeof(szTemp) && GetFileAttributesA((szTemp + std::string(pszName)).c_str()) !=
-                                                   INVALID_FILE_ATTRIBUTES)
-            left.push_back(szTemp + std::string(pszName));
-    return left;
+    if (cch == 0 || cch >= sizeof(szTemp))
+        return {};
+    return {szTemp + std::string("filesdata.gz"), szTemp + std::string("filesdata.dat")};
+}
+void CheckTempGone()
+{
+    std::string left;
+    for (const std::string& path : TempFiles())
+        left += Exists(path) ? " " + path : "";
+    Check(left.empty(), "temporary files gone%s", left.c_str());
 }
 
 // The end state of a copy run: the records as expected, AImages empty, and
@@ -601,13 +559,14 @@ void CheckCopied(const std::string& dir, const std::string& expected)
     Check(states == expected, "records in %s (W whole, P other, - none): %s", dir.c_str(), states.c_str());
     Check(IsDir(Join(dir, "AImages")) && Entries(Join(dir, "AImages"), false).empty(), "%s\\AImages made, empty",
           dir.c_str());
-    std::vector<std::string> left = TempFilesLeft();
-    Check(left.empty(), "temporary files gone%s", left.empty() ? "" : (": " + left[0]).c_str());
+    CheckTempGone();
 }
 
 HWND CopyPage()
 {
-    HWND hPage = Wait(kCopyPage.pszName, [](HWND hWnd) {
+    // Its run starts by itself: it is caught as soon as it shows, by its
+    // controls, without a message it could not answer while busy.
+    HWND hPage = Wait("copy", [](HWND hWnd) {
         return ClassOf(hWnd) == "#32770" && GetDlgItem(hWnd, IDC_PROGRESS_BAR) && GetDlgItem(hWnd, IDC_COPY_STATUS) &&
                TitleOf(GetDlgItem(hWnd, IDCANCEL)) == "Cancel";
     }, 1);
@@ -626,9 +585,8 @@ std::vector<size_t> FollowCopy(HWND hPage, const std::string& dir, const std::fu
     std::string strays;
     PollUntil(APPEAR_MS, [&] {
         std::string text = TextOf(hStatus);
-        size_t i = 0;
-        while (i < records.size() && text != dir + "\\" + records[i])
-            ++i;
+        auto isText = [&](const std::string& name) { return text == dir + "\\" + name; };
+        size_t i = static_cast<size_t>(std::find_if(records.begin(), records.end(), isText) - records.begin());
         if (i < records.size() && (seen.empty() || seen.back() != i)) {
             seen.push_back(i);
             if (onRecord)
@@ -639,8 +597,7 @@ std::vector<size_t> FollowCopy(HWND hPage, const std::string& dir, const std::fu
         return Gone(hPage);
     }, 0);
     Check(std::is_sorted(seen.begin(), seen.end()) && strays.empty(),
-          "status line read %zu times between records, each the record's path, in order%s", seen.size(),
-          strays.c_str());
+          "status line read %zu times between records, each a record's path, in order%s", seen.size(), strays.c_str());
     return seen;
 }
 
@@ -651,20 +608,18 @@ void ShotMidRun(HWND hPage)
     RECT rc = {};
     GetWindowRect(GetDlgItem(hPage, IDC_PROGRESS_BAR), &rc);
     Need(Check(SuspendThread(pi.hThread) != static_cast<DWORD>(-1), "setup held mid-run"));
-    char szName[96];
-    std::snprintf(szName, sizeof(szName), "%s-%02d-copy-mid-run.bmp", pszScenario, ++shots);
-    Check(SaveScreenshot(shotsDir + "\\" + szName), "screenshot %s", szName);
-    Grab bar(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+    SaveShot("copy-mid-run");
+    Grab bar{rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};
     COLORREF left = GetPixel(bar.hdc, 0, 1), right = GetPixel(bar.hdc, bar.cx - 1, 1);
     Check(left == RGB(0, 0, 255) && right == RGB(0, 0, 0), "bar mid-run: 0x%06lx at its left, 0x%06lx at its right",
           left, right);
     ResumeThread(pi.hThread);
 }
 
-// The copy page writing every record into dir, shown mid-run.
-void CopyAll(const std::string& dir)
+// The copy page (caught as it shows, unless already) writing every record
+// into dir, shown mid-run; the success message, and the exit.
+void Installed(const std::string& dir, HWND hPage = CopyPage())
 {
-    HWND hPage = CopyPage();
     bool bShot = false;
     std::vector<size_t> seen = FollowCopy(hPage, dir, [&](size_t i) {
         if (!bShot && i >= records.size() / 2)
@@ -672,54 +627,22 @@ void CopyAll(const std::string& dir)
     });
     Check(!seen.empty() && seen.back() == records.size() - 1, "status line read last after the last record");
     CheckCopied(dir, Expected(records.size()));
-}
-
-// The copy run, the success message, the exit, and the directory made.
-void Installed(const std::string& dir)
-{
-    CopyAll(dir);
     Box(kInstalled, hMain, IDOK);
     ExpectExit(0);
-    Check(IsDir(dir), "%s exists", dir.c_str());
 }
 
-void MainWindow()
+// The licence exactly as setup.exe carries it (its lines are checked by the
+// Windows-side tests); one that fills the buffer counts as none.
+void AgreementPage()
 {
-    HWND hPage = Agreement();
-    RECT rc = {};
-    GetWindowRect(hMain, &rc);
-    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
-    Check(TitleOf(hMain) == "SETUP" && Borderless(hMain), "main window: title \"%s\", borderless popup",
-          TitleOf(hMain).c_str());
-    Check(rc.left == 0 && rc.top == 0 && rc.right == cx && rc.bottom == cy,
-          "main window covers the %dx%d screen: (%ld,%ld)-(%ld,%ld)", cx, cy, rc.left, rc.top, rc.right, rc.bottom);
-    CancelOut(hPage);
-}
-
-// The licence as setup.exe carries it (one that fills the buffer counts as
-// none).
-std::string Licence()
-{
+    HWND hPage = Agreement(), hEdit = GetDlgItem(hPage, IDC_LICENCE_TEXT);
     static char szLicence[1 << 16];
     HMODULE hSetup = LoadLibraryExA(setupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     int cch = hSetup ? LoadStringA(hSetup, IDS_LICENCE, szLicence, sizeof(szLicence)) : 0;
     FreeLibrary(hSetup);
-    bool bWhole = cch > 0 && cch < static_cast<int>(sizeof(szLicence)) - 1;
-    return bWhole ? std::string(szLicence, static_cast<size_t>(cch)) : "";
-}
-
-void AgreementPage()
-{
-    HWND hPage = Agreement(), hEdit = GetDlgItem(hPage, IDC_LICENCE_TEXT);
-    std::string licence = Licence(), shown = TextOf(hEdit);
-    Check(!licence.empty() && shown == licence, "licence shown whole (%zu of %zu chars)", shown.size(), licence.size());
-    // Every CR and LF in a CR LF pair, the last at the end.
-    long lines = 0, crs = std::count(shown.begin(), shown.end(), '\r');
-    long lfs = std::count(shown.begin(), shown.end(), '\n');
-    for (size_t at = 0; (at = shown.find("\r\n", at)) != std::string::npos; at += 2)
-        ++lines;
-    Check(lines == 43 && crs == lines && lfs == lines && shown.size() >= 2 && shown.substr(shown.size() - 2) == "\r\n",
-          "licence is 43 lines, each ending in CR LF (%ld lines, %ld CR, %ld LF)", lines, crs, lfs);
+    std::string shown = TextOf(hEdit);
+    Check(cch > 0 && cch < static_cast<int>(sizeof(szLicence)) - 1 && shown == szLicence,
+          "licence shown whole (%zu of %d chars)", shown.size(), cch);
     Check(FocusOf(hPage) == GetDlgItem(hPage, IDOK), "focus on \"I Agree\"");
     LRESULT defId = 0;
     Check(Ask(hPage, DM_GETDEFID, 0, 0, defId) && defId == MAKELONG(IDOK, DC_HASDEFID), "\"I Agree\" is the default");
@@ -736,11 +659,13 @@ void AgreementPage()
     CancelOut(hPage);
 }
 
-void InstallWithDefaults()
+// Through the install-directory page to the copy page.
+HWND CopyPageWithDefaults()
 {
     PressToClose(DirPage(), IDOK, "install-dir page");
-    Installed(kDefaultDir);
+    return CopyPage();
 }
+void InstallWithDefaults() { Installed(kDefaultDir, CopyPageWithDefaults()); }
 
 // No leaves the page as it was, scrolled and focused; Esc asks again.
 void CancelFlow()
@@ -780,9 +705,8 @@ void ExistingDir()
 {
     Need(Check(CreateDirectoryA(kDefaultDir, nullptr), "%s made beforehand", kDefaultDir));
     HWND hPage = DirPage();
-    Answer(hPage, IDOK, kExists, IDNO);
-    Answer(hPage, IDOK, kExists, IDNO);
-    Answer(hPage, IDOK, kExists, IDYES, false);
+    for (int answer : {IDNO, IDNO, IDYES})
+        Answer(hPage, IDOK, kExists, answer, answer == IDNO);
     Installed(kDefaultDir);
 }
 
@@ -794,12 +718,6 @@ void CancelOnDirPage()
     Check(!IsDir(kDefaultDir), "%s not created", kDefaultDir);
 }
 
-// Through the install-directory page to the copy page.
-HWND CopyPageWithDefaults()
-{
-    PressToClose(DirPage(), IDOK, "install-dir page");
-    return CopyPage();
-}
 // The copy page ends with 1: the cancel message, nothing else.
 void CopyCanceled(HWND hPage)
 {
@@ -808,30 +726,24 @@ void CopyCanceled(HWND hPage)
     ExpectExit(0);
 }
 
-// A click waiting while the payload is staged and decompressed is seen after
-// the first record.
-void CancelCopyAtOnce()
+// A click at once, waiting while the payload is staged and decompressed, is
+// seen after the first record. One during the extraction: the records up to
+// the one being written when it is seen are whole, none after.
+void CancelCopy(bool bMidway)
 {
     HWND hPage = CopyPageWithDefaults();
-    Press(hPage, IDCANCEL);
-    CopyCanceled(hPage);
-    CheckCopied(kDefaultDir, Expected(1));
-}
-
-// A click during the extraction: the records up to the one being written
-// when it is seen are whole, none after.
-void CancelCopyMidway()
-{
-    HWND hPage = CopyPageWithDefaults();
-    size_t nPressed = records.size();
-    FollowCopy(hPage, kDefaultDir, [&](size_t i) {
-        if (nPressed == records.size() && i >= 9)
-            nPressed = i, Press(hPage, IDCANCEL);
-    });
+    size_t nPressed = 0;  // the record read before the click, from 1
+    if (!bMidway)
+        Press(hPage, IDCANCEL);
+    else
+        FollowCopy(hPage, kDefaultDir, [&](size_t i) {
+            if (!nPressed && i >= 9)
+                nPressed = i + 1, Press(hPage, IDCANCEL);
+        });
     CopyCanceled(hPage);
     size_t nWhole = std::min(RecordStates(kDefaultDir).find_first_not_of('W'), records.size());
-    Check(nPressed < records.size() && nWhole > nPressed && nWhole < records.size(),
-          "pressed after record %zu was read: %zu records whole", nPressed + 1, nWhole);
+    Check(bMidway ? nPressed && nWhole >= nPressed && nWhole < records.size() : nWhole == 1,
+          "pressed after record %zu was read: %zu records whole", nPressed, nWhole);
     CheckCopied(kDefaultDir, Expected(nWhole));
 }
 
@@ -840,10 +752,10 @@ void ReadOnlyGameFile()
 {
     const size_t nLocked = 10;
     std::string path = Join(kDefaultDir, records[nLocked]);
-    std::string parent = path.substr(0, path.find_last_of('\\'));
-    bool bMade = CreateDirectoryA(kDefaultDir, nullptr) && (parent == kDefaultDir || CreateDirectoryA(parent.c_str(), nullptr));
-    FILE* f = bMade ? std::fopen(path.c_str(), "wb") : nullptr;
-    bMade = f && std::fputs("kept", f) >= 0 && std::fclose(f) == 0 && SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    std::error_code ec;
+    bool bMade = std::filesystem::create_directories(path.substr(0, path.find_last_of('\\')), ec) &&
+                 (std::ofstream(path, std::ios::binary) << "kept").flush() &&
+                 SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
     // Wine run as root writes to read-only files all the same; a handle that
     // shares only reading keeps it from being opened for writing.
     HANDLE hHold = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -872,12 +784,10 @@ void DamagedPayload(bool bCancelDuringBox)
     std::string status = TextOf(hStatus);
     Check(status == "Decompressing setup files", "status line \"%s\"", status.c_str());
     Box(kCantDecompress, hPage, IDOK);
-    Box(kCanceled, hMain, IDOK);
-    ExpectExit(0);
+    CopyCanceled(hPage);
     std::vector<std::string> made = Entries(kDefaultDir, false);
     Check(made == std::vector<std::string>{"AImages"}, "no game file written (%zu entries)", made.size());
-    std::vector<std::string> left = TempFilesLeft();
-    Check(left.empty(), "temporary files gone%s", left.empty() ? "" : (": " + left[0]).c_str());
+    CheckTempGone();
 }
 
 // An installer without its payload: one error, nothing made.
@@ -888,8 +798,7 @@ void MissingPayload()
     bool bRead = PollUntil(APPEAR_MS, [&] { return !(status = TextOf(hStatus)).empty(); });
     Check(bRead && status == "Preparing to decompress setup files", "status line \"%s\"", status.c_str());
     Box(kCantDecompress, hPage, IDOK);
-    Box(kCanceled, hMain, IDOK);
-    ExpectExit(0);
+    CopyCanceled(hPage);
     Check(Entries(kDefaultDir, false).empty(), "nothing made in %s", kDefaultDir);
 }
 
@@ -904,18 +813,17 @@ void FullTempDrive()
 
 std::vector<std::string> SystemDrives()
 {
-    char szList[4 * 26 + 2] = "";
-    DWORD cch = GetLogicalDriveStringsA(sizeof(szList), szList);
     std::vector<std::string> roots;
-    for (char* p = szList; cch < sizeof(szList) && *p; p += strlen(p) + 1)
-        roots.push_back(CharUpperA(p));
+    for (DWORD mask = GetLogicalDrives(), i = 0; i < 26; ++i)
+        if (mask >> i & 1)
+            roots.push_back(std::string(1, static_cast<char>('A' + i)) + ":\\");
     return roots;
 }
 
 ULONGLONG FreeBytes(const std::string& root)
 {
-    ULARGE_INTEGER avail = {}, total, free;
-    return GetDiskFreeSpaceExA(root.c_str(), &avail, &total, &free) ? avail.QuadPart : 0;
+    ULARGE_INTEGER avail = {};
+    return GetDiskFreeSpaceExA(root.c_str(), &avail, nullptr, nullptr) ? avail.QuadPart : 0;
 }
 
 // The browser stands in parent with the name: the result path, the drive,
@@ -938,8 +846,7 @@ void CheckBrowser(HWND hBrowser, const std::string& parent, const std::string& n
     char szLine[128] = "";
     std::sscanf(free.c_str(), " Available: %lu", &shown);
     std::snprintf(szLine, sizeof(szLine), " Available: %lu KB, Required: %lu KB", shown, REQUIRED_KB);
-    bool bFormat = free == szLine;
-    Check(bFormat && shown + expected / 100 >= expected && shown <= expected + expected / 100,
+    Check(free == szLine && shown + expected / 100 >= expected && shown <= expected + expected / 100,
           "free space \"%s\" (%s: %lu KB)", free.c_str(), root.c_str(), expected);
 
     std::vector<std::string> want = Entries(parent, true), items = ListViewTexts(GetDlgItem(hBrowser, IDC_FOLDER_LIST));
@@ -1064,53 +971,32 @@ void Drives()
 // Deletes a file or a directory with all it holds, read-only entries too.
 void RemoveTree(const std::string& path)
 {
-    DWORD attrs = GetFileAttributesA(path.c_str());
-    bool bDir = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+    bool bDir = IsDir(path);
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     for (const std::string& name : bDir ? Entries(path, false) : std::vector<std::string>())
         RemoveTree(path + "\\" + name);
     bDir ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
 }
 
-// Removes all an earlier run of the installer may have left; returns what
-// could not be removed.
+// Removes all an earlier run of the installer may have left (files only: it
+// makes no shortcut and no registry entry); returns what could not be removed.
 std::string ResetInstallState()
 {
-    std::vector<std::string> paths = {kDefaultDir, kGames, kTyped, Join(kSmall, kProduct), Join(kBig, kProduct)};
-    char szPath[MAX_PATH] = "";
-    DWORD cch = GetTempPathA(sizeof(szPath), szPath);
-    if (cch > 0 && cch < sizeof(szPath))
-        paths.insert(paths.end(), {szPath + std::string("filesdata.gz"), szPath + std::string("filesdata.dat")});
-    // The shortcuts, in the folders the system keeps for every user.
-    for (auto [csidl, pszShortcut] :
-         {std::pair{CSIDL_COMMON_PROGRAMS, "\\Quarnel"}, {CSIDL_COMMON_DESKTOPDIRECTORY, "\\Quarnel.lnk"}})
-        if (SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, szPath) == S_OK)
-            paths.push_back(szPath + std::string(pszShortcut));
+    std::vector<std::string> paths = TempFiles();
+    paths.insert(paths.end(), {kDefaultDir, kGames, kTyped, Join(kSmall, kProduct), Join(kBig, kProduct)});
     std::string left;
     for (const std::string& path : paths) {
         RemoveTree(path);
-        left += GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ? " " + path : "";
+        left += Exists(path) ? " " + path : "";
     }
-    // In both registry views: a 32-bit installer writes under WOW6432Node.
-    for (const char* pszView : {"", "WOW6432Node\\"})
-        for (const char* pszParent : {"App Paths", "Uninstall"}) {
-            std::string key = std::string("SOFTWARE\\") + pszView + "Microsoft\\Windows\\CurrentVersion\\" + pszParent +
-                              "\\Quarnel";
-            LSTATUS status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
-            left += status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND ? " HKLM\\" + key : "";
-        }
     return left;
 }
 
 // bTestDrives: needs scripts/test-drives.sh up; pszTemp: the temporary
 // directory of the setup (and the driver), when not the system's.
-const struct Scenario {
-    const char* pszName;
-    void (*run)();
-    bool bTestDrives;
-    const char* pszTemp = nullptr;
-} kScenarios[] = {
-    {"main_window", MainWindow, false},
+struct Scenario { const char* pszName; void (*run)(); bool bTestDrives; const char* pszTemp = nullptr; };
+const Scenario kScenarios[] = {
+    {"main_window", [] { CancelOut(Agreement()); }, false},
     {"agreement_page", AgreementPage, false},
     {"agree_to_success", InstallWithDefaults, false},
     {"cancel_flow", CancelFlow, false},
@@ -1119,8 +1005,8 @@ const struct Scenario {
     {"cancel_on_dir_page", CancelOnDirPage, false},
     {"browser", Browser, false},
     {"drives", Drives, true},
-    {"copy_cancel_at_once", CancelCopyAtOnce, false},
-    {"copy_cancel_midway", CancelCopyMidway, false},
+    {"copy_cancel_at_once", [] { CancelCopy(false); }, false},
+    {"copy_cancel_midway", [] { CancelCopy(true); }, false},
     {"copy_read_only_file", ReadOnlyGameFile, false},
     // With test builds of setup.exe:
     {"damaged_payload", [] { DamagedPayload(false); }, false},

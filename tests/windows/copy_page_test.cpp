@@ -11,26 +11,30 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
 
 using namespace qt;
 
 namespace {
 
-// Every text the page's status line is given, with an action run on each.
+// Every text the page's status line is given; on cancelOn, a click of Cancel
+// as the button reports it, taken from the queue in the run's pump.
 std::vector<std::string> statusTexts;
-std::function<void(HWND hPage, const std::string& text)> onStatus;
+std::string cancelOn;
 
 LRESULT CALLBACK WatchStatus(int nCode, WPARAM wParam, LPARAM lParam)
 {
     auto* pMsg = reinterpret_cast<CWPSTRUCT*>(lParam);
     if (nCode == HC_ACTION && pMsg->message == WM_SETTEXT && GetDlgCtrlID(pMsg->hwnd) == IDC_COPY_STATUS) {
         statusTexts.emplace_back(reinterpret_cast<const char*>(pMsg->lParam));
-        if (onStatus)
-            onStatus(GetParent(pMsg->hwnd), statusTexts.back());
+        HWND hPage = GetParent(pMsg->hwnd);
+        if (statusTexts.back() == cancelOn)
+            PostMessageA(hPage, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(hPage, IDCANCEL)));
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
+
+void SetTemp(const char* pszDir) { SetEnvironmentVariableA("TMP", pszDir); SetEnvironmentVariableA("TEMP", pszDir); }
 
 class CopyPageTest : public ::testing::Test {
 protected:
@@ -38,13 +42,10 @@ protected:
     {
         hAppInstance = LoadLibraryExA(WinePath(SETUP_EXE_UNIX).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(hAppInstance, nullptr);
-        installDir = scratch.Path("Quarnel");
-        ASSERT_TRUE(CreateDir(installDir.c_str()));
+        ASSERT_TRUE(CreateDir(installDir.c_str()) && CreateDir(tempDir.c_str()));
         StrCopy(szInstallDir, installDir.c_str());
-        // With a trailing backslash, as the system reports it.
-        SetTemp(scratch.Path("tmp") + "\\");
-        ASSERT_TRUE(CreateDir(scratch.Path("tmp").c_str()));
-        std::ifstream manifest(fs::path(WinePath(GAME_TREE_UNIX)) / "manifest.txt");
+        SetTemp((tempDir + "\\").c_str());  // with a trailing backslash, as the system reports it
+        std::ifstream manifest(game / "manifest.txt");
         for (std::string name; std::getline(manifest, name);)
             records.push_back(name);
         ASSERT_EQ(records.size(), static_cast<size_t>(PAYLOAD_RECORD_COUNT));
@@ -55,22 +56,10 @@ protected:
     void TearDown() override
     {
         UnhookWindowsHookEx(hHook);
-        onStatus = nullptr;
-        SetEnvironmentVariableA("TMP", nullptr);
-        SetEnvironmentVariableA("TEMP", nullptr);
+        cancelOn.clear();
+        SetTemp(nullptr);
         FreeLibrary(hAppInstance);
         hAppInstance = nullptr;
-    }
-    static void SetTemp(const std::string& dir)
-    {
-        SetEnvironmentVariableA("TMP", dir.c_str());
-        SetEnvironmentVariableA("TEMP", dir.c_str());
-    }
-    // Cancel as the button reports it, taken from the queue in the run's pump.
-    static void PostCancel(HWND hPage)
-    {
-        PostMessageA(hPage, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(hPage, IDCANCEL)));
     }
     std::string StatusOf(size_t nRecord) const { return installDir + "\\" + records[nRecord]; }
     // The first n records are in place, whole, and nothing else but AImages.
@@ -80,26 +69,31 @@ protected:
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(ListFiles(installDir), expected);
         for (const std::string& name : expected)
-            EXPECT_EQ(ReadFile(installDir + "\\" + name), ReadFile((fs::path(WinePath(GAME_TREE_UNIX)) / name).string()))
-                << name;
+            EXPECT_EQ(ReadFile(installDir + "\\" + name), ReadFile((game / name).string())) << name;
         EXPECT_TRUE(fs::is_directory(FsPath(installDir + "\\AImages")));
-        EXPECT_TRUE(fs::is_empty(FsPath(scratch.Path("tmp")))) << "temporary files left";
+        EXPECT_TRUE(fs::is_empty(FsPath(tempDir))) << "temporary files left";
     }
 
     ScratchDir scratch;
-    std::string installDir;
+    std::string installDir = scratch.Path("Quarnel"), tempDir = scratch.Path("tmp");
+    fs::path game = WinePath(GAME_TREE_UNIX);
     std::vector<std::string> records;
     HHOOK hHook = nullptr;
 };
 
+// The payload resource of setup.exe staged, decompressed and extracted: the
+// game's files byte for byte, its folders and an empty AImages.
 TEST_F(CopyPageTest, WholeRunWritesEveryRecordAndCleansUp)
 {
     MessageRecorder recorder;
     EXPECT_EQ(ShowCopyPage(nullptr), 0);
     EXPECT_TRUE(recorder.boxes.empty());
     ExpectRecords(records.size());
-    EXPECT_TRUE(fs::is_empty(FsPath(installDir + "\\AImages")));
-    EXPECT_EQ(szTempDir, scratch.Path("tmp"));
+    std::vector<std::string> dirs = ListFiles(game, true);
+    dirs.push_back("AImages");
+    std::sort(dirs.begin(), dirs.end());
+    EXPECT_EQ(ListFiles(installDir, true), dirs);
+    EXPECT_EQ(szTempDir, tempDir);
 
     std::vector<std::string> expected = {"Preparing to decompress setup files", "Decompressing setup files"};
     for (size_t i = 0; i < records.size(); ++i)
@@ -123,11 +117,7 @@ TEST_F(CopyPageTest, CancelTakesEffectBetweenRecords)
         SCOPED_TRACE(nCancelAt);
         for (const std::string& name : ListFiles(installDir))
             fs::remove(FsPath(installDir + "\\" + name));
-        std::string trigger = nCancelAt ? StatusOf(nCancelAt - 1) : "Preparing to decompress setup files";
-        onStatus = [&](HWND hPage, const std::string& text) {
-            if (text == trigger)
-                PostCancel(hPage);
-        };
+        cancelOn = nCancelAt ? StatusOf(nCancelAt - 1) : "Preparing to decompress setup files";
         MessageRecorder recorder;
         EXPECT_EQ(ShowCopyPage(nullptr), 1);
         EXPECT_TRUE(recorder.boxes.empty());
@@ -139,7 +129,7 @@ TEST_F(CopyPageTest, CancelTakesEffectBetweenRecords)
 // The temporary file cannot be made: one box from the page, nothing written.
 TEST_F(CopyPageTest, StagingFailureShowsTheErrorAndWritesNothing)
 {
-    SetTemp(scratch.Path("missing"));
+    SetTemp(scratch.Path("missing").c_str());
     MessageRecorder recorder;
     EXPECT_EQ(ShowCopyPage(nullptr), 1);
     ASSERT_EQ(recorder.boxes.size(), 1u);
@@ -147,8 +137,7 @@ TEST_F(CopyPageTest, StagingFailureShowsTheErrorAndWritesNothing)
     EXPECT_TRUE(recorder.boxes[0].bNullCaption);
     EXPECT_EQ(recorder.boxes[0].uStyle, static_cast<UINT>(MB_ICONERROR));
     EXPECT_NE(recorder.boxes[0].hOwner, nullptr);
-    EXPECT_TRUE(ListFiles(installDir, true).empty()) << "no AImages without a payload";
-    EXPECT_TRUE(ListFiles(installDir).empty());
+    EXPECT_TRUE(fs::is_empty(FsPath(installDir))) << "nothing, not even AImages, without a payload";
 }
 
 // The bar on a 438-pixel control: blue up to the filled width, black beyond,
@@ -160,12 +149,7 @@ TEST(ProgressBarPaint, FillsTheControlAndReleases)
                                 nullptr, nullptr, nullptr);
     ASSERT_NE(hBar, nullptr);
     UpdateWindow(hBar);
-    auto pixel = [&](int x, int y) {
-        HDC hdc = GetDC(hBar);
-        COLORREF color = GetPixel(hdc, x, y);
-        ReleaseDC(hBar, hdc);
-        return color;
-    };
+    auto pixel = [&](int x, int y) { HDC h = GetDC(hBar); auto c = GetPixel(h, x, y); ReleaseDC(hBar, h); return c; };
     constexpr COLORREF BLUE = RGB(0, 0, 255), BLACK = RGB(0, 0, 0), WHITE = RGB(255, 255, 255);
     COLORREF own = pixel(0, 1);
     ASSERT_NE(own, BLUE);

@@ -24,21 +24,14 @@ LRESULT OnCommand(HWND, WORD wId, WORD wNotify, LPARAM lParam)
 }
 
 constexpr MessageMapEntry aRows[] = {{WM_USER, Handler<1>}, {WM_USER + 1, Handler<2>}, {WM_USER, Handler<2>}};
+constexpr CommandMapEntry aCommands[] = {{105, OnCommand}};
 
-class MsgMapTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        gCalls.clear();
-        hWnd = CreateWindowExA(0, "STATIC", "abcde", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(hWnd, nullptr);
-    }
-    void TearDown() override { DestroyWindow(hWnd); }
-    HWND hWnd = nullptr;
-};
-
-TEST_F(MsgMapTest, FirstRowMatchingTheWholeMessageWinsElseTheDefaultKind)
+// Messages: the first row matching the whole message wins, else the default
+// kind. Commands: keyed by the low word, given the notification code.
+TEST(MsgMap, WalkersFindTheFirstMatchingRowElseTheDefault)
 {
+    HWND hWnd = CreateWindowExA(0, "STATIC", "abcde", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hWnd, nullptr);
     MessageMap none = MakeMessageMap(aRows, DEFAULT_NONE);
     MessageMap window = MakeMessageMap(aRows, DEFAULT_WINDOW);
     MessageMap other = {0, aRows, 7};
@@ -53,16 +46,12 @@ TEST_F(MsgMapTest, FirstRowMatchingTheWholeMessageWinsElseTheDefaultKind)
     EXPECT_EQ(DispatchMessageMap(&other, hWnd, WM_USER, 0, 0), 0);
     // No rows at all: even a listed message goes to the default.
     EXPECT_EQ(DispatchMessageMap(&negative, hWnd, WM_GETTEXTLENGTH, 0, 0), 5);
-    EXPECT_EQ(gCalls, (std::vector<std::string>{"1:1024:7:8", "2:1025:0:0"}));
-}
 
-TEST_F(MsgMapTest, CommandsAreKeyedByTheLowWordAndGetTheNotificationCode)
-{
-    constexpr CommandMapEntry aCommands[] = {{105, OnCommand}};
-    CommandMap none = MakeCommandMap(aCommands, DEFAULT_NONE);
-    EXPECT_EQ(DispatchCommandMap(&none, hWnd, MAKEWPARAM(105, EN_UPDATE), 99), 33);
-    EXPECT_EQ(DispatchCommandMap(&none, hWnd, MAKEWPARAM(106, 0), 0), 0);
-    EXPECT_EQ(gCalls, (std::vector<std::string>{"cmd:105:1024:99"}));
+    CommandMap commands = MakeCommandMap(aCommands, DEFAULT_NONE);
+    EXPECT_EQ(DispatchCommandMap(&commands, hWnd, MAKEWPARAM(105, EN_UPDATE), 99), 33);
+    EXPECT_EQ(DispatchCommandMap(&commands, hWnd, MAKEWPARAM(106, 0), 0), 0);
+    EXPECT_EQ(gCalls, (std::vector<std::string>{"1:1024:7:8", "2:1025:0:0", "cmd:105:1024:99"}));
+    DestroyWindow(hWnd);
 }
 
 }  // namespace

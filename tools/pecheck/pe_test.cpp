@@ -27,25 +27,21 @@ constexpr size_t At(uint32_t rva) { return rva - SECTION_RVA + SECTION_FILE; }
 pe::Bytes MakeImage()
 {
     pe::Bytes b(At(DATA) + 8, 0);
-    Put(b, 0, 0x5A4D, 2);
-    Put(b, 0x3C, 0x40);
-    Put(b, 0x40, 0x4550);  // "PE\0\0"
-    Put(b, 0x44, pe::MACHINE_I386, 2);
-    Put(b, 0x46, 1, 2);               // sections
-    Put(b, 0x54, 96 + 16 * 8, 2);     // optional header size
-    Put(b, 0x58, 0x10B, 2);           // PE32
-    Put(b, 0x58 + 60, SECTION_FILE);  // size of headers
-    Put(b, 0x58 + 68, pe::SUBSYSTEM_GUI, 2);
-    Put(b, 0x58 + 92, 16);  // data directories
-    Put(b, 0x58 + 96 + 8, IMPORTS);
-    Put(b, 0x58 + 96 + 12, 60);
-    Put(b, 0x58 + 96 + 16, RESOURCES);
-    Put(b, 0x58 + 96 + 20, 0x100);
-    const size_t section = 0x58 + 96 + 16 * 8;
-    Put(b, section + 8, DATA - SECTION_RVA + 8);
-    Put(b, section + 12, SECTION_RVA);
-    Put(b, section + 16, DATA - SECTION_RVA + 8);
-    Put(b, section + 20, SECTION_FILE);
+    // Offset, value, size: "MZ" and where "PE\0\0" is; the file header's
+    // machine, one section and the optional header's size; the optional
+    // header's PE32 magic, size of headers, subsystem and 16 data directories.
+    for (auto [at, value, n] : {std::tuple{0x00u, 0x5A4Du, 2}, {0x3Cu, 0x40u, 4}, {0x40u, 0x4550u, 4},
+                                {0x44u, uint32_t{pe::MACHINE_I386}, 2}, {0x46u, 1u, 2}, {0x54u, 96u + 16 * 8, 2},
+                                {0x58u, 0x10Bu, 2}, {0x58u + 60, SECTION_FILE, 4},
+                                {0x58u + 68, uint32_t{pe::SUBSYSTEM_GUI}, 2}, {0x58u + 92, 16u, 4}})
+        Put(b, at, value, n);
+    // Data directories 1 and 2, imports and resources: RVA and size each.
+    for (auto [at, value] : {std::pair{8u, IMPORTS}, {12u, 60u}, {16u, RESOURCES}, {20u, 0x100u}})
+        Put(b, 0x58 + 96 + at, value);
+    // The section: virtual size, RVA, size in the file, file offset.
+    for (auto [at, value] : {std::pair{8u, DATA - SECTION_RVA + 8}, {12u, SECTION_RVA}, {16u, DATA - SECTION_RVA + 8},
+                             {20u, SECTION_FILE}})
+        Put(b, 0x58 + 96 + 16 * 8 + at, value);
 
     const char* const dlls[] = {"KERNEL32.dll", "USER32.dll"};
     for (uint32_t i = 0; i < 2; ++i) {
