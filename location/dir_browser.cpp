@@ -3,18 +3,13 @@
 // so Cancel keeps every change, exactly as OK does.
 #include "location/location.h"
 #include "resources/resource.h"
+#include "shell/folder_list.h"
 #include "shell/message.h"
 #include "shell/msgmap.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
 
 #include <commctrl.h>
-
-int iImageFolder;
-int iImageUp;
-int iImageNewFolder;
-
-static const char pszUpItem[] = "........";
 
 static HWND hNameEdit;
 static HWND hFolderList;
@@ -63,80 +58,6 @@ LRESULT DirOnBrowse(HWND hDlg, WORD, WORD, LPARAM)
     ComposeInstallDir(szInstallDir, sizeof(szInstallDir), szInstallParent, szProductFolder);
     SetDlgItemTextA(hDlg, IDC_TARGET_EDIT, szInstallDir);
     return 0;
-}
-
-void AddFolderListItem(HWND hList, const char* pszText, int nPosition, int iImage)
-{
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = nPosition;
-    item.iSubItem = 0;
-    item.pszText = const_cast<char*>(pszText);
-    item.cchTextMax = 255;
-    item.iImage = iImage;
-    SendMessageA(hList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-}
-
-// The list sorts its items by text, so a folder whose name sorts ahead of
-// "........" can stand at position 0: the up item is told by its text and
-// image. No folder can be named "........" (Windows drops trailing dots).
-bool IsUpItem(HWND hList, int nItem)
-{
-    char szText[16] = {};
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = nItem;
-    item.pszText = szText;
-    item.cchTextMax = sizeof(szText);
-    return SendMessageA(hList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) && item.iImage == iImageUp &&
-           lstrcmpA(szText, pszUpItem) == 0;
-}
-
-void AttachFolderImages(HWND hList)
-{
-    HIMAGELIST hImages = ImageList_Create(16, 16, ILC_MASK, 3, 0);
-    iImageFolder = ImageList_ReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(IDI_FOLDER)));
-    iImageUp = ImageList_ReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(IDI_FOLDER_UP)));
-    iImageNewFolder =
-        ImageList_ReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(IDI_FOLDER_PRODUCT)));
-    SendMessageA(hList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(hImages));
-}
-
-void FillFolderList(HWND hDlg, HWND hList, char* szPath, int nKind)
-{
-    SendMessageA(hList, LVM_DELETEALLITEMS, 0, 0);
-
-    size_t cchRoot = nKind == LIST_INSTALL ? 3 : 21;
-    size_t cchPath = strnlen(szPath, WIZARD_TEXT_SIZE);
-    int nPosition = 0;
-    const char* pszPattern;
-    if (cchPath > cchRoot) {
-        AddFolderListItem(hList, pszUpItem, 0, iImageUp);
-        pszPattern = "\\*.*";
-        nPosition = 1;
-    } else {
-        pszPattern = nKind == LIST_INSTALL ? "*.*" : "\\*.*";
-    }
-    size_t cchPattern = strlen(pszPattern);
-
-    // The path buffer holds 512 bytes and navigation keeps paths far shorter,
-    // so the pattern always fits; a path that would not take it lists nothing.
-    if (StrAppend(szPath, WIZARD_TEXT_SIZE, pszPattern)) {
-        WIN32_FIND_DATAA fd;
-        HANDLE hFind = FindFirstFileA(szPath, &fd);
-        if (hFind != INVALID_HANDLE_VALUE) {
-            do {
-                if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && fd.cFileName[0] != '.')
-                    AddFolderListItem(hList, fd.cFileName, nPosition++, iImageFolder);
-            } while (FindNextFileA(hFind, &fd));
-            FindClose(hFind);
-        }
-    }
-    AddFolderListItem(hList, szProductFolder, nPosition, iImageNewFolder);
-    szPath[cchPath] = '\0';
-
-    StrFormat(szMessageText, sizeof(szMessageText), "%s%s%s", szPath, cchPattern == 4 ? "\\" : "", szProductFolder);
-    SetDlgItemTextA(hDlg, nKind == LIST_INSTALL ? IDC_RESULT_PATH : IDC_GROUP_PATH, szMessageText);
 }
 
 static void ShowFreeSpaceLine(HWND hDlg)

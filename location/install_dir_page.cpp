@@ -1,7 +1,6 @@
 // The install-directory page: proposes the default directory, checks the
 // folder name and the free space, and creates the directory.
 #include "location/location.h"
-#include "payload/payload.h"
 #include "resources/resource.h"
 #include "shell/message.h"
 #include "shell/msgmap.h"
@@ -18,7 +17,6 @@ DWORD dwFreeKB;
 static LRESULT DirOnCommand(HWND hDlg, UINT, WPARAM wParam, LPARAM lParam);
 static LRESULT DirOnInitDialog(HWND hDlg, UINT, WPARAM, LPARAM);
 static LRESULT DirOnButton(HWND hDlg, WORD wId, WORD, LPARAM);
-LRESULT DirOnBrowse(HWND hDlg, WORD, WORD, LPARAM);
 
 static constexpr MessageMapEntry aDirMessages[] = {
     {WM_COMMAND, DirOnCommand},

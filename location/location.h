@@ -1,5 +1,6 @@
 // Install location: the install-directory page, the drive table and its free
-// space, and the folder listing that both browsers share.
+// space, and the directory browser. The wizard runs the page through
+// DirDlgProc; the rest is for the page, its browser and their tests.
 #pragma once
 
 #include "location/location_rules.h"
@@ -19,18 +20,6 @@ void UpdateFreeSpace(int nDrive);
 // The install-directory page; the wizard runs it with DialogBoxParamA.
 INT_PTR CALLBACK DirDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
-// Folder listing of the browsers.
-enum FolderListKind { LIST_INSTALL = 0, LIST_GROUP = 1 };
-extern int iImageFolder;
-extern int iImageUp;
-extern int iImageNewFolder;
-
-// Lists the up item (below the kind's root), the subdirectories of szPath and
-// the product folder, and shows the resulting folder in control 102 or 211.
-// szPath is a 512-byte buffer; it is extended during the call and restored.
-void FillFolderList(HWND hDlg, HWND hList, char* szPath, int nKind);
-void AddFolderListItem(HWND hList, const char* pszText, int nPosition, int iImage);
-// Loads the three folder images into a new image list for hList.
-void AttachFolderImages(HWND hList);
-// Whether the item at nItem is the up item (by its image, not its position).
-bool IsUpItem(HWND hList, int nItem);
+// The page's Browse button: runs the directory browser and shows the
+// resulting install directory.
+LRESULT DirOnBrowse(HWND hDlg, WORD wId, WORD wNotify, LPARAM lParam);

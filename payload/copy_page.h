@@ -1,9 +1,10 @@
-// The copy page: stages the payload to a temporary file, decompresses it and
-// extracts the game's files under the install directory, with a status line,
-// a progress bar and Cancel between files.
+// Inside the copy page: its progress bar and temporary directory, for the
+// page itself, its tests and the benchmark. The wizard needs only
+// ShowCopyPage from payload/payload.h.
 #pragma once
 
 #include "payload/copy_rules.h"
+#include "payload/payload.h"
 
 #include <windows.h>
 
@@ -23,9 +24,6 @@ struct PROGRESSBAR {
 extern PROGRESSBAR ProgressBar;
 extern char szTempDir[MAX_PATH];
 
-// Runs the page; 0 when all the game's files were written, 1 when the run
-// failed or was cancelled (DialogBoxParamA's -1 when the page cannot open).
-INT_PTR ShowCopyPage(HWND hOwner);
 INT_PTR CALLBACK CopyDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 void InitProgressBar(HWND hBar, int nStepTotal);

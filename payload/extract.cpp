@@ -12,15 +12,6 @@
 
 BOOL bCopyAborted = 0;
 
-BOOL CreateDir(const char* pszPath)
-{
-    SECURITY_ATTRIBUTES sa;
-    sa.nLength = sizeof(sa);
-    sa.lpSecurityDescriptor = nullptr;
-    sa.bInheritHandle = TRUE;
-    return CreateDirectoryA(pszPath, &sa);
-}
-
 // Bytes left in the archive after the current position, or -1 when the
 // stream cannot tell (not a regular file). Used to recognise a record cut off
 // inside its data before a block of its full declared size is obtained.

@@ -11,7 +11,7 @@ constexpr unsigned GZ_CHUNK = 16384;
 
 static char szGzMessage[1024];
 // Prefix of the "%s: %s" messages: the installer's own name.
-const char* pszProgramName = "setup";
+static const char* const pszProgramName = "setup";
 // Set by ReportGzError; tells GunzipFile that the output is not to be kept.
 static bool bGunzipFailed;
 

@@ -1,6 +1,7 @@
-// Payload unpacking: the archive of game files that travels inside the
-// installer, its extraction under the install directory, and the gzip file
-// decompression that produces the archive.
+// Payload unpacking: the copy page that the wizard runs, and what it is built
+// from and the build tools reuse: the archive of game files that travels
+// inside the installer, its extraction under the install directory, and the
+// gzip file decompression that produces the archive.
 #pragma once
 
 #include "shell/platform.h"
@@ -15,10 +16,6 @@ constexpr int PAYLOAD_RECORD_COUNT = 79;
 // stop. The copy page's Cancel handler sets it too.
 extern BOOL bCopyAborted;
 
-// Creates one directory level with inheritable default security; returns
-// CreateDirectoryA's result (0 when it exists already or cannot be made).
-BOOL CreateDir(const char* pszPath);
-
 // Called once per record with its output path, before its data is read.
 typedef void (*RECORDSTARTEDPROC)(const char* pszOutputPath);
 // Called after each record whose file was written; returns nonzero to stop.
@@ -32,3 +29,9 @@ BOOL ExtractPayloadArchive(FILE* fArchive, const char* pszInstallDir, RECORDSTAR
 // Decompresses the gzip file pszGzPath into pszOutPath. Failures are shown in
 // a message box; a failed run leaves no output file behind.
 void GunzipFile(const char* pszOutPath, const char* pszGzPath);
+
+#ifdef _WIN32
+// The copy page: 0 when all the game's files were written, 1 when the run
+// failed or was cancelled (DialogBoxParamA's -1 when the page cannot open).
+INT_PTR ShowCopyPage(HWND hOwner);
+#endif

@@ -62,3 +62,7 @@ FILE* FileOpen(const char* pszPath, const char* pszMode);
 BOOL FileDelete(const char* pszPath);
 
 #endif
+
+// Creates one directory level with inheritable default security; returns
+// CreateDirectoryA's result (0 when it exists already or cannot be made).
+BOOL CreateDir(const char* pszPath);

@@ -1,5 +1,5 @@
 // The folder listing of both browsers on a real list view over a scratch tree.
-#include "location/location.h"
+#include "shell/folder_list.h"
 #include "resources/resource.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"

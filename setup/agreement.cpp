@@ -1,6 +1,7 @@
 // The first page: the licence agreement. Opening it also loads the page
 // artwork that every later page paints.
 #include "resources/resource.h"
+#include "setup/setup.h"
 #include "shell/msgmap.h"
 #include "shell/shell.h"
 #include "shell/wizard_state.h"

@@ -2,7 +2,7 @@
 // IDM_START_WIZARD to itself; handling that one command is the whole setup.
 #include "resources/resource.h"
 #include "shell/msgmap.h"
-#include "shell/shell.h"
+#include "setup/setup.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
 

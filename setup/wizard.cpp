@@ -2,9 +2,9 @@
 // page result other than 0 (including DialogBoxParamA's -1 for a page that
 // cannot be created) skips the later pages.
 #include "location/location.h"
-#include "payload/copy_page.h"
+#include "payload/payload.h"
+#include "setup/setup.h"
 #include "shell/message.h"
-#include "shell/shell.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
 
@@ -31,10 +31,4 @@ LRESULT RunSetupWizard(HWND hWnd, WORD, WORD, LPARAM)
     }
     DestroyWindow(hWnd);
     return 0;
-}
-
-bool ConfirmCancelSetup(HWND hPage)
-{
-    return ShowMessage(hPage, "Are you sure you want to cancel the setup?", pszSetupCaption,
-                       MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
