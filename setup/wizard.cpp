@@ -7,6 +7,7 @@
 #include "shell/message.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
+#include "shortcuts/shortcuts.h"
 
 #include <shellapi.h>
 
@@ -21,6 +22,9 @@ LRESULT RunSetupWizard(HWND hWnd, WORD, WORD, LPARAM)
                       ShowCopyPage(hWnd) == 0;
 
     if (bInstalled) {
+        // Cancelling the shortcut page skips only the shortcuts: the game is
+        // installed all the same.
+        ShowShortcutPage(hWnd);
         StrFormat(szMessageText, sizeof(szMessageText), "%s was successfully %s", pszProductName, "installed");
         ShowMessage(hWnd, szMessageText, pszSetupCaption, MB_ICONINFORMATION);
         // Opens the program group that holds the new shortcuts; an empty path

@@ -104,8 +104,9 @@ MessageRecorder::MessageRecorder() : previous_(pfnMessageBox)
 {
     pActiveRecorder = this;
     pfnMessageBox = [](HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uStyle) {
-        pActiveRecorder->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle});
-        return IDOK;
+        pActiveRecorder->boxes.push_back(
+            {hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle, pszCaption ? pszCaption : ""});
+        return pActiveRecorder->nAnswer;
     };
 }
 

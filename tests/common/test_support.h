@@ -56,8 +56,9 @@ class MessageRecorder {
 public:
     MessageRecorder();
     ~MessageRecorder() { pfnMessageBox = previous_; }
-    struct Box { HWND hOwner; std::string text; bool bNullCaption; UINT uStyle; };
+    struct Box { HWND hOwner; std::string text; bool bNullCaption; UINT uStyle; std::string caption; };
     std::vector<Box> boxes;
+    int nAnswer = IDOK;  // what every box answers
 
 private:
     MESSAGEBOXPROC previous_;
