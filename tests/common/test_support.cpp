@@ -104,9 +104,10 @@ MessageRecorder::MessageRecorder() : previous_(pfnMessageBox)
 {
     pActiveRecorder = this;
     pfnMessageBox = [](HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uStyle) {
-        pActiveRecorder->boxes.push_back(
-            {hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle, pszCaption ? pszCaption : ""});
-        return pActiveRecorder->nAnswer;
+        MessageRecorder* p = pActiveRecorder;
+        p->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle,
+                            p->context ? p->context() : "", pszCaption ? pszCaption : ""});
+        return p->nAnswer;
     };
 }
 
