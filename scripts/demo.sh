@@ -3,9 +3,11 @@
 # when there is one, otherwise on a virtual display, leaving screenshots in
 # build/win64/screenshots.
 #
-# The end-to-end driver walks the installation with the default choices and
-# saves a screenshot of each page and message box; the installed files land in
-# the build tree's Wine prefix.
+# The end-to-end driver walks the installation with the default choices (the
+# shortcut-folder browser opened and cancelled on the way) and saves a
+# screenshot of each page, box and browser, and of the program group the shell
+# opens at the end; the installed files, the shortcuts and the registry
+# entries land in the build tree's Wine prefix, and are shown at the end.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)"
 build="${QUARNEL_BUILD_DIR:-$root/build}"
@@ -27,8 +29,9 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 # The game's files as packed, which the driver compares the installed ones with.
 game=$(sed -n 's/^QUARNEL_GAME_TREE:[A-Z]*=//p' "$tree/CMakeCache.txt")
 rc=0
+log="$shots/walkthrough.log"
 "$WINE64" "$tree/tests/e2e/e2e_driver.exe" walkthrough "$(winpath "$tree/setup.exe")" "$(winpath "$shots")" \
-  "$(winpath "$game")" || rc=$?
+  "$(winpath "$game")" | tee "$log" || rc=$?
 # PNG copies for viewing anywhere.
 for bmp in "$shots"/walkthrough-*.bmp; do
   [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
@@ -36,9 +39,19 @@ done
 # Wine keeps the folder under the name the prefix gave it ("Program Files").
 installed=$(find "$WINEPREFIX/drive_c" -maxdepth 2 -ipath "$WINEPREFIX/drive_c/program files/quarnel" | head -1)
 if [ -n "$installed" ]; then
-  echo "demo: installed C:\Program files\Quarnel, which is $installed ($(find "$installed" -type f | wc -l) files)"
+  echo "demo: installed C:\Program files\Quarnel, which is $installed ($(find "$installed" -type f | wc -l) files):"
+  (cd "$installed" && find . -mindepth 1 | sort | sed 's|^\./|  |')
 else
   echo "demo: nothing was installed"
 fi
+# As the driver read them back through the shell-link object.
+echo "demo: shortcuts (link: target|description):"
+sed -n 's/^ok  *\(.*\.lnk: .*\)$/  \1/p' "$log" | tr -d '\r'
+echo "demo: registry entries (also exported to $shots/*.reg):"
+for key in "App Paths" Uninstall; do
+  path="HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\$key\\Quarnel"
+  "$WINE64" reg query "$path" | tr -d '\r' | sed '/^$/d; s/^/  /' || echo "  $path: missing"
+  "$WINE64" reg export "$path" "$(winpath "$shots/quarnel-${key// /-}.reg")" /y >/dev/null || true
+done
 echo "demo: screenshots in $shots"
 exit $rc

@@ -33,7 +33,7 @@ bool Check(bool bOk, const char* pszFormat, ...)
 // setup.exe looks for its files in the current directory.
 static void Start()
 {
-    HANDLE hJob = CreateJobObjectA(nullptr, nullptr);
+    hJob = CreateJobObjectA(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     std::string dir = setupExe.substr(0, setupExe.find_last_of('\\')), commandLine = "\"" + setupExe + "\"";
@@ -293,7 +293,7 @@ static void ShotMidRun(HWND hPage)
     ResumeThread(pi.hThread);
 }
 
-void Installed(const std::string& dir, HWND hPage)
+void Copied(const std::string& dir, HWND hPage)
 {
     bool bShot = false;
     std::vector<size_t> seen = FollowCopy(hPage, dir, [&](size_t i) {
@@ -302,6 +302,19 @@ void Installed(const std::string& dir, HWND hPage)
     });
     Check(!seen.empty() && seen.back() == records.size() - 1, "status line read last after the last record");
     CheckCopied(dir, Expected(records.size()));
+}
+HWND ShortcutPage()
+{
+    static const DialogDesc kShortcutPage = {
+        "shortcut", nullptr,
+        {{IDOK, "Button", "Finish"}, {IDCANCEL, "Button", "Cancel"}, {IDC_BROWSE, "Button", "Browse"},
+         {IDC_TARGET_EDIT, "Edit", nullptr}, {IDC_DESKTOP_CHECK, "Button", "Create program shortcat on the Desktop"}}};
+    return Dialog(kShortcutPage);
+}
+void Installed(const std::string& dir, HWND hPage)
+{
+    Copied(dir, hPage);
+    PressToClose(ShortcutPage(), IDOK, "shortcut page");
     Ends(kInstalled);
 }
 void InstallWithDefaults() { Installed(kDefaultDir, CopyPageWithDefaults()); }
@@ -313,14 +326,19 @@ ScenarioList::ScenarioList(std::initializer_list<Scenario> scenarios)
     AllScenarios().insert(AllScenarios().end(), scenarios);
 }
 MadePaths::MadePaths(std::initializer_list<std::string> paths) { AllMade().insert(AllMade().end(), paths); }
+static std::vector<std::string (*)()>& AllResets() { static std::vector<std::string (*)()> all; return all; }
+ResetStep::ResetStep(std::string (*reset)()) { AllResets().push_back(reset); }
 
-// Removes what an earlier run may have left: the temporary files, and the
-// paths the scenario files name; returns what could not be removed.
+// Removes what an earlier run may have left: the temporary files, the paths
+// the scenario files name and what their reset steps reset; returns what
+// could not be removed.
 static std::string ResetInstallState()
 {
     std::vector<std::string> paths = TempFiles();
     paths.insert(paths.end(), AllMade().begin(), AllMade().end());
     std::string left;
+    for (auto reset : AllResets())
+        left += reset();
     for (const std::string& path : paths) {
         RemoveTree(path);
         left += Exists(path) ? " " + path : "";

@@ -44,8 +44,10 @@ constexpr BoxDesc kExists = {"directory-exists", "Directory allready exsist. Con
                              "Click on the YES button if this is previous installation of this software, otherwise "
                              "click on the NO button and select another installation directory.", YESNO, "question"};
 
-// The run: setup.exe, its main window, the payload's files in archive order.
+// The run: setup.exe, the job that holds it and all it starts, its main
+// window, the payload's files in archive order.
 inline PROCESS_INFORMATION pi = {};
+inline HANDLE hJob = nullptr;
 inline std::string setupExe;
 inline HWND hMain = nullptr;
 inline std::vector<std::string> records;
@@ -104,9 +106,13 @@ HWND CopyPageWithDefaults();
 // onRecord(i) runs when record i is first read. Returns the indices read.
 std::vector<size_t> FollowCopy(HWND hPage, const std::string& dir, const std::function<void(size_t)>& onRecord = {});
 // The copy page (caught as it shows, unless already) writing every record
-// into dir, shown mid-run; the success message, and the exit.
+// into dir, shown mid-run. Installed goes on: Finish on the shortcut page,
+// the success message, and the exit.
+void Copied(const std::string& dir, HWND hPage = CopyPage());
 void Installed(const std::string& dir, HWND hPage = CopyPage());
 void InstallWithDefaults();
+// The shortcut page, shown after a whole copy run.
+HWND ShortcutPage();
 
 // Each record's state in dir, in archive order: W whole, P present but
 // different, - absent; Expected: nWhole whole, then rest, then absent.
@@ -124,5 +130,9 @@ struct Scenario { const char* pszName; void (*run)(); bool bTestDrives = false; 
 // reset before every run removes, with static objects:
 //   static ScenarioList kMine = {{"name", Run}, {"other", [] { Run2(true); }, true}};
 //   static MadePaths kMineMade = {"C:\\Made"};
+// What the machine holds besides paths (registry entries, paths known only at
+// run time) is reset by functions that return what they could not reset:
+//   static ResetStep kMineReset = {ResetMine};
 struct ScenarioList { ScenarioList(std::initializer_list<Scenario> scenarios); };
 struct MadePaths { MadePaths(std::initializer_list<std::string> paths); };
+struct ResetStep { ResetStep(std::string (*reset)()); };

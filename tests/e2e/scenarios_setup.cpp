@@ -47,5 +47,4 @@ static void AgreementPage()
 static ScenarioList kSetupScenarios = {
     {"agreement_page", AgreementPage},
     {"agree_to_success", InstallWithDefaults},
-    {"walkthrough", InstallWithDefaults},  // the demo: the same walk, for its screenshots
 };

@@ -1,0 +1,294 @@
+// The shortcut page and its browser: where the program group goes, what
+// Finish and Cancel leave in the registry and on disk, and the shell opening
+// the group at the end.
+#include "tests/e2e/driver.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+
+constexpr char kUpItem[] = "........", kLinkDesktop[] = "Quarnel.lnk";
+constexpr char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quarnel";
+constexpr char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quarnel";
+// Made below the browser's top folder; the second sorts ahead of the up item.
+constexpr char kTestGroups[] = "QuarnelTestGroups", kEarly[] = "!Early";
+constexpr char kTypedGroup[] = "C:\\QuarnelTypedGroup", kFallbackGroup[] = "C:\\Quarnel";
+static MadePaths kShortcutsMade = {kTypedGroup, kFallbackGroup};
+
+constexpr BoxDesc kConfirmShortcuts = {"confirm-shortcuts", "Cancel creating the shortcuts?", YESNO, "question",
+                                       "Confirmation"};
+static const DialogDesc kGroupBrowser = {"group-browser", "",
+                                         {{IDOK, "Button", "OK"}, {IDCANCEL, "Button", "Cancel"},
+                                          {IDC_GROUP_PATH, "Edit", nullptr}, {IDC_GROUP_LIST, "SysListView32", nullptr}}};
+
+// The machine's common folders as the shell itself works them out.
+static std::string ShellFolder(int csidl)
+{
+    char sz[MAX_PATH] = "";
+    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, sz)) ? sz : "";
+}
+static std::string Programs() { return ShellFolder(CSIDL_COMMON_PROGRAMS); }
+static std::string Desktop() { return ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY); }
+// Where the browser stops going up: the programs folder's longest ancestor
+// of 21 characters or fewer.
+static std::string BrowserTop()
+{
+    std::string path = Programs();
+    while (path.size() > 21 && path.find('\\') != std::string::npos)
+        path.erase(path.rfind('\\'));
+    return path;
+}
+
+// The Shell Folders values written afresh (a scenario removes one), the
+// product's keys removed, and the group folders and the desktop shortcut.
+static std::string ResetShortcuts()
+{
+    std::string left;
+    for (auto [pszName, folder] : {std::pair{"Common Programs", Programs()}, {"Common Desktop", Desktop()}})
+        if (folder.empty() || RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, pszName, REG_SZ, folder.c_str(),
+                                              static_cast<DWORD>(folder.size() + 1)) != ERROR_SUCCESS)
+            left += std::string(" Shell Folders: ") + pszName;
+    for (const char* pszKey : {kAppPaths, kUninstall}) {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, pszKey);
+        if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, pszKey) != ERROR_FILE_NOT_FOUND)
+            left += std::string(" HKLM\\") + pszKey;
+    }
+    for (const std::string& path : {Join(Programs(), kProduct), Join(Desktop(), kLinkDesktop),
+                                    Join(BrowserTop(), kTestGroups)}) {
+        RemoveTree(path);
+        left += Exists(path) ? " " + path : "";
+    }
+    return left;
+}
+static ResetStep kShortcutsReset = {ResetShortcuts};
+
+// A shortcut file as "target|description", "-" when it cannot be read.
+static std::string LinkOf(const std::string& path)
+{
+    CoInitialize(nullptr);
+    IShellLinkA* pLink = nullptr;
+    IPersistFile* pFile = nullptr;
+    wchar_t wszPath[MAX_PATH] = L"";
+    char szTarget[MAX_PATH] = "", szDescription[MAX_PATH] = "";
+    bool bRead = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wszPath, MAX_PATH) &&
+                 SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                            reinterpret_cast<void**>(&pLink))) &&
+                 SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile))) &&
+                 SUCCEEDED(pFile->Load(wszPath, STGM_READ)) &&
+                 SUCCEEDED(pLink->GetPath(szTarget, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+                 SUCCEEDED(pLink->GetDescription(szDescription, MAX_PATH));
+    if (pFile)
+        pFile->Release();
+    if (pLink)
+        pLink->Release();
+    CoUninitialize();
+    return bRead ? std::string(szTarget) + "|" + szDescription : "-";
+}
+
+// A registry value as "type:size:text", "-" when missing.
+static std::string ValueOf(const char* pszKey, const char* pszName)
+{
+    char szData[512] = "";
+    DWORD dwType = 0, cbData = sizeof(szData);
+    return RegGetValueA(HKEY_LOCAL_MACHINE, pszKey, pszName, RRF_RT_ANY | RRF_NOEXPAND, &dwType, szData, &cbData) ==
+                   ERROR_SUCCESS
+               ? std::to_string(dwType) + ":" + std::to_string(cbData) + ":" + szData
+               : "-";
+}
+static std::string Sz(const std::string& text) { return "1:" + std::to_string(text.size() + 1) + ":" + text; }
+
+// What the page left: the six values naming the group; the group's three
+// shortcuts and the desktop's one, each pointing at its game file, or none.
+static void CheckShortcuts(const std::string& group, bool bGroup, bool bDesktop)
+{
+    std::vector<std::string> values, expected = {Sz(kProduct), Sz(kDefaultDir), Sz(kProduct),
+                                                  Sz(Join(kDefaultDir, "uninstall.exe")), Sz(group), Sz(kDefaultDir)};
+    for (auto [pszKey, pszName] : {std::pair{kAppPaths, ""}, {kAppPaths, "Path"}, {kUninstall, "DisplayName"},
+                                   {kUninstall, "UninstallString"}, {kUninstall, "Scdir"}, {kUninstall, "Progdir"}})
+        values.push_back(ValueOf(pszKey, pszName));
+    std::string shown;
+    for (const std::string& value : values)
+        shown += " [" + value + "]";
+    Check(values == expected, "six values:%s", shown.c_str());
+
+    Check(IsDir(group) == bGroup, "%s %s", group.c_str(), bGroup ? "made" : "not made");
+    struct Link { std::string folder; const char *pszName, *pszTarget, *pszDescription; bool bMade; };
+    for (const Link& link : {Link{Desktop(), kLinkDesktop, "quarnel.exe", "Quarnel", bDesktop},
+                             {group, "Quarnel.lnk", "quarnel.exe", "Quarnel", bGroup},
+                             {group, "Uninstall.lnk", "uninstall.exe", "Uninstall", bGroup},
+                             {group, "Readme.lnk", "Readme.rtf", "Readme", bGroup}}) {
+        std::string path = Join(link.folder, link.pszName), target = Join(kDefaultDir, link.pszTarget);
+        std::string read = LinkOf(path);
+        Check(link.bMade ? read == target + "|" + link.pszDescription && Exists(target) : !Exists(path),
+              "%s: %s", path.c_str(), link.bMade ? read.c_str() : "none");
+    }
+}
+
+// The processes setup.exe started that still run (setup.exe itself may
+// still be listed for a moment after its exit).
+static std::vector<DWORD> Started()
+{
+    struct { JOBOBJECT_BASIC_PROCESS_ID_LIST list; ULONG_PTR more[31]; } ids = {};
+    if (!QueryInformationJobObject(hJob, JobObjectBasicProcessIdList, &ids, sizeof(ids), nullptr))
+        return {DWORD(-1)};
+    std::vector<DWORD> pids;
+    for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i)
+        if (ids.list.ProcessIdList[i] != pi.dwProcessId)
+            pids.push_back(static_cast<DWORD>(ids.list.ProcessIdList[i]));
+    return pids;
+}
+static std::string StartedNames()
+{
+    std::string names;
+    for (DWORD pid : Started()) {
+        char szImage[MAX_PATH] = "?";
+        DWORD cch = sizeof(szImage);
+        HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+        if (hProcess)
+            QueryFullProcessImageNameA(hProcess, 0, szImage, &cch), CloseHandle(hProcess);
+        names += " " + std::to_string(pid) + ":" + szImage;
+    }
+    return names;
+}
+
+// After the exit: the shell shows the group in a window named after its
+// last component (the window is closed here); for no group, nothing was
+// started. The window is looked for among all processes: when no shell
+// process runs yet, the one setup.exe starts hands the folder to another.
+static void CheckShellOpened(const std::string& group)
+{
+    if (group.empty()) {
+        std::string started = StartedNames();
+        Check(started.empty(), "nothing started for an empty folder%s", started.c_str());
+        return;
+    }
+    std::string name = group.substr(group.rfind('\\') + 1);
+    HWND hFolder = nullptr;
+    PollUntil(APPEAR_MS, [&] {
+        for (HWND hWnd : Windows(0))
+            if (!hFolder && IsWindowVisible(hWnd) && TitleOf(hWnd) == name)
+                hFolder = hWnd;
+        return hFolder != nullptr;
+    });
+    std::string started = StartedNames();
+    Need(Check(hFolder, "the shell opens the group: a window \"%s\" (started:%s)", name.c_str(), started.c_str()));
+    Shot(hFolder, "program-group");
+    PostMessageA(hFolder, WM_CLOSE, 0, 0);
+    Check(PollUntil(APPEAR_MS, [&] { return Gone(hFolder); }), "group window closed");
+}
+
+// The browser in parent: edit 211 and the sorted listing (the up item below
+// 21 characters, the real subfolders, the product folder) say so.
+static void CheckGroupBrowser(HWND hBrowser, const std::string& parent)
+{
+    std::string shown, want = parent + "\\" + kProduct;
+    bool bShown = PollUntil(APPEAR_MS, [&] { return (shown = TextOf(GetDlgItem(hBrowser, IDC_GROUP_PATH))) == want; });
+    Check(bShown && Settled(hBrowser), "group browser shows %s", shown.c_str());
+    std::vector<std::string> expected = Entries(parent + "\\", true), items = ListViewTexts(GetDlgItem(hBrowser, IDC_GROUP_LIST));
+    if (parent.size() > 21)
+        expected.push_back(kUpItem);
+    expected.push_back(kProduct);
+    std::sort(expected.begin(), expected.end(),
+              [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
+    std::string listed;
+    for (const std::string& item : items)
+        listed += " [" + item + "]";
+    Check(items == expected, "%s listed, sorted:%s", parent.c_str(), listed.c_str());
+}
+static void PageShows(HWND hPage, const std::string& text)
+{
+    std::string shown;
+    bool bShown = PollUntil(APPEAR_MS, [&] { return (shown = TextOf(GetDlgItem(hPage, IDC_TARGET_EDIT))) == text; });
+    Check(bShown, "page shows \"%s\"", shown.c_str());
+}
+
+// After a whole copy: the page proposes the common programs folder ("C:" when
+// it is not known) with the desktop box checked; its Browse opens the
+// browser there, and Cancel keeps the folder reached. Finish (or a confirmed
+// Cancel) writes the entries, then the success message and the shell open
+// of the group.
+enum : unsigned {
+    NO_PROGRAMS = 1,  // "Common Programs" removed beforehand
+    UNCHECK = 2,      // the desktop box unchecked
+    TYPED = 4,        // a folder typed over the edit before the end
+    CANCEL_NO = 8,    // Cancel answered No first
+    CANCEL_YES = 16,  // ends with Cancel answered Yes instead of Finish
+    BROWSE = 32,      // the browser walked up to its top and into two folders before its Cancel
+};
+static void RunShortcutPage(unsigned flags)
+{
+    struct { bool bNoPrograms, bUncheck, bTyped, bCancelNo, bCancelYes, bBrowse; } run = {
+        (flags & NO_PROGRAMS) != 0, (flags & UNCHECK) != 0, (flags & TYPED) != 0,
+        (flags & CANCEL_NO) != 0, (flags & CANCEL_YES) != 0, (flags & BROWSE) != 0};
+    // Asked before the value goes: the shell writes it back when asked.
+    std::string programs = Programs(), groups = Join(BrowserTop(), kTestGroups), early = Join(groups, kEarly);
+    if (run.bNoPrograms)
+        Need(Check(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common Programs") == ERROR_SUCCESS,
+                   "\"Common Programs\" removed beforehand"));
+    if (run.bBrowse)
+        Need(Check(CreateDirectoryA(groups.c_str(), nullptr) && CreateDirectoryA(early.c_str(), nullptr),
+                   "%s made beforehand", early.c_str()));
+    Copied(kDefaultDir, CopyPageWithDefaults());
+    HWND hPage = ShortcutPage(), hEdit = GetDlgItem(hPage, IDC_TARGET_EDIT), hBox = GetDlgItem(hPage, IDC_DESKTOP_CHECK);
+    std::string parent = run.bNoPrograms ? "C:" : programs;
+    PageShows(hPage, parent);
+    LRESULT checked = -1;
+    Check(Ask(hBox, BM_GETCHECK, 0, 0, checked) && checked == BST_CHECKED, "desktop box checked");
+    if (run.bUncheck)
+        Need(Check(PostMessageA(hBox, BM_CLICK, 0, 0) &&
+                       PollUntil(APPEAR_MS, [&] { return Ask(hBox, BM_GETCHECK, 0, 0, checked) && !checked; }),
+                   "desktop box unchecked"));
+
+    Press(hPage, IDC_BROWSE);
+    HWND hBrowser = Dialog(kGroupBrowser, hPage);
+    CheckGroupBrowser(hBrowser, parent);
+    if (run.bBrowse) {
+        for (; parent.size() > 21; CheckGroupBrowser(hBrowser, parent)) {
+            Need(Check(DoubleClickItem(GetDlgItem(hBrowser, IDC_GROUP_LIST), kUpItem), "double-click the up item"));
+            parent.erase(parent.rfind('\\'));
+        }
+        for (const char* pszInto : {kTestGroups, kEarly}) {
+            std::vector<std::string> items = ListViewTexts(GetDlgItem(hBrowser, IDC_GROUP_LIST));
+            int nAt = static_cast<int>(std::find(items.begin(), items.end(), pszInto) - items.begin());
+            Need(Check(DoubleClickItem(GetDlgItem(hBrowser, IDC_GROUP_LIST), pszInto), "double-click \"%s\" (item %d)",
+                       pszInto, nAt));
+            CheckGroupBrowser(hBrowser, parent = Join(parent, pszInto));
+        }
+        Shot(hBrowser, "group-browser-navigated");
+    }
+    PressToClose(hBrowser, IDCANCEL, "group browser");
+    // Cancel keeps the folder reached; the page shows it with the group.
+    PageShows(hPage, parent + "\\" + kProduct);
+    if (run.bTyped)
+        Check(PostMessageA(hEdit, EM_SETSEL, 0, -1) && PostChars(hEdit, kTypedGroup) &&
+                  PollUntil(APPEAR_MS, [&] { return TextOf(hEdit) == kTypedGroup; }),
+              "typed \"%s\" over the folder", kTypedGroup);
+
+    if (run.bCancelNo)
+        Answer(hPage, IDCANCEL, kConfirmShortcuts, IDNO);
+    if (run.bCancelYes)
+        Answer(hPage, IDCANCEL, kConfirmShortcuts, IDYES, false);
+    else
+        PressToClose(hPage, IDOK, "shortcut page");
+    Ends(kInstalled);
+    std::string group = parent + "\\" + kProduct;
+    CheckShortcuts(group, !run.bCancelYes, !run.bCancelYes && !run.bUncheck);
+    CheckShellOpened(run.bCancelYes ? "" : group);
+    if (run.bTyped)
+        Check(!Exists(kTypedGroup), "%s not made", kTypedGroup);
+}
+
+static ScenarioList kShortcutScenarios = {
+    {"shortcuts_finish", [] { RunShortcutPage(0); }},
+    {"shortcuts_no_desktop", [] { RunShortcutPage(UNCHECK); }},
+    {"shortcuts_typed_ignored", [] { RunShortcutPage(TYPED); }},
+    {"shortcuts_cancel_no_finish", [] { RunShortcutPage(CANCEL_NO); }},
+    {"shortcuts_cancel_yes", [] { RunShortcutPage(CANCEL_YES); }},
+    {"shortcuts_no_programs_folder", [] { RunShortcutPage(NO_PROGRAMS); }},
+    {"shortcuts_browser", [] { RunShortcutPage(BROWSE); }},
+    // The demo: the same walk, for its screenshots.
+    {"walkthrough", [] { RunShortcutPage(0); }},
+};
