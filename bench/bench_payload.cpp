@@ -74,7 +74,7 @@ int main(int argc, char** argv)
         std::fclose(fArchive);
         double t3 = NowMs();
         if (bFailed != 0)
-            Fail("ExtractPayloadArchive returned " + std::to_string(bFailed));
+            Fail(std::string("ExtractPayloadArchive failed: ") + ExtractStopText(eExtractStop));
         auto nFiles = std::count_if(fs::recursive_directory_iterator(installDir), fs::recursive_directory_iterator(),
                                     [](const fs::directory_entry& e) { return e.is_regular_file(); });
         if (nFiles != PAYLOAD_RECORD_COUNT)

@@ -6,6 +6,7 @@
 #include "shell/folder_list.h"
 #include "shell/message.h"
 #include "shell/msgmap.h"
+#include "shell/shell.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
 
@@ -41,7 +42,7 @@ static constexpr CommandMapEntry aBrowseCommands[] = {
 };
 static constexpr CommandMap BrowseCommandMap = MakeCommandMap(aBrowseCommands, DEFAULT_NONE);
 
-static INT_PTR CALLBACK BrowseDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK BrowseDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     return DispatchMessageMap(&BrowseMessageMap, hDlg, uMsg, wParam, lParam);
 }
@@ -99,7 +100,7 @@ static LRESULT BrowseOnNameEdit(HWND hDlg, WORD, WORD wNotify, LPARAM)
     } else {
         bNameEditBusy = TRUE;
         SetWindowTextA(hNameEdit, szProductFolder);
-        MessageBeep(0xFFFFFFFF);
+        MessageBeep(MB_BEEP);
         bNameEditBusy = FALSE;
     }
     return 1;
@@ -139,7 +140,7 @@ static LRESULT BrowseOnNotify(HWND hDlg, UINT, WPARAM, LPARAM lParam)
             item.cchTextMax = sizeof(szName);
             if (SendMessageA(hFolderList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
                 !NavigateInto(szInstallParent, sizeof(szInstallParent), szName, szProductFolder))
-                MessageBeep(0xFFFFFFFF);
+                MessageBeep(MB_BEEP);
         }
     }
     FillFolderList(hDlg, hFolderList, szInstallParent, LIST_INSTALL);

@@ -9,6 +9,7 @@
 #include "shell/wizard_state.h"
 
 #include <cctype>
+#include <cstring>
 
 DriveTable driveTable;
 int nSelectedDrive;
@@ -113,10 +114,15 @@ static void DirOnNext(HWND hDlg)
         ShowMessage(hDlg, szNoSpaceText, pszSetupCaption, MB_ICONERROR | MB_YESNO);
         return;
     }
-    // A directory that cannot be named whole is never created under a cut
-    // name: it is treated like one that cannot be made.
-    if (ComposeInstallDir(szInstallDir, sizeof(szInstallDir), szInstallParent, szProductFolder) &&
-        CreateDir(szInstallDir)) {
+    // A directory that cannot be named whole, or that is longer than a path
+    // may be, is never created or used: the page stays, with a beep, and
+    // asks nothing.
+    if (!ComposeInstallDir(szInstallDir, sizeof(szInstallDir), szInstallParent, szProductFolder) ||
+        strlen(szInstallDir) > MAX_DIRECTORY_PATH) {
+        MessageBeep(MB_BEEP);
+        return;
+    }
+    if (CreateDir(szInstallDir)) {
         EndDialog(hDlg, 0);
         return;
     }

@@ -23,3 +23,4 @@ INT_PTR CALLBACK DirDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 // The page's Browse button: runs the directory browser and shows the
 // resulting install directory.
 LRESULT DirOnBrowse(HWND hDlg, WORD wId, WORD wNotify, LPARAM lParam);
+INT_PTR CALLBACK BrowseDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);

@@ -5,6 +5,7 @@
 
 #include "payload/payload.h"
 #include "resources/resource.h"
+#include "shell/fileguard.h"
 #include "shell/message.h"
 #include "shell/msgmap.h"
 #include "shell/shell.h"
@@ -151,26 +152,64 @@ static BOOL PumpCopyMessages()
 // Writes the payload resource to pszGzPath straight from the resource memory.
 static bool StagePayload(const char* pszGzPath)
 {
-    HRSRC hResource = FindResourceA(hAppInstance, MAKEINTRESOURCEA(IDR_PAYLOAD), MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+    HRSRC hResource = FindResourceA(hAppInstance, MAKEINTRESOURCEA(IDR_PAYLOAD), RT_RCDATA);
     HGLOBAL hData = hResource ? LoadResource(hAppInstance, hResource) : nullptr;
     const void* pData = hData ? LockResource(hData) : nullptr;
     if (!pData)
         return false;
     DWORD cbData = SizeofResource(hAppInstance, hResource);
-    FILE* f = std::fopen(pszGzPath, "wb");
+    FileGuard f(std::fopen(pszGzPath, "wb"));
     if (!f)
         return false;
     // A short write (a full disk) leaves a cut gzip file, which the
     // decompression reports.
     if (cbData != 0)
-        std::fwrite(pData, 1, cbData, f);
-    std::fclose(f);
+        std::fwrite(pData, 1, cbData, f.get());
     return true;
+}
+
+// Only an archive that this run decompressed may be extracted: one left by
+// an earlier run that was killed must go before the decompression, which may
+// fail without writing its output.
+static bool RemoveStaleArchive(const char* pszArchivePath)
+{
+    if (DeleteFileA(pszArchivePath))
+        return true;
+    DWORD dwError = GetLastError();
+    return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND;
 }
 
 static void ShowCopyError(HWND hDlg)
 {
     ShowMessage(hDlg, "Can't decompress setup files", nullptr, MB_ICONERROR);
+}
+
+// Stages, decompresses and extracts; leaves bCopyAborted set when any of it
+// failed or the user cancelled. The caller removes both temporary files.
+static void UnpackPayload(HWND hDlg, const char* pszGzPath, const char* pszArchivePath)
+{
+    if (!StagePayload(pszGzPath) || !RemoveStaleArchive(pszArchivePath)) {
+        bCopyAborted = 1;
+    } else {
+        SetStatus(hDlg, "Decompressing setup files", true);
+        GunzipFile(pszArchivePath, pszGzPath);
+        char szImages[WIZARD_TEXT_SIZE];
+        if (PathJoin(szImages, szInstallDir, "AImages"))
+            CreateDir(szImages);
+    }
+
+    // Set also when Cancel was pressed while a decompression message was up.
+    if (bCopyAborted) {
+        ShowCopyError(hDlg);
+        return;
+    }
+    FileGuard archive(std::fopen(pszArchivePath, "rb"));
+    if (!archive) {
+        ShowCopyError(hDlg);
+        bCopyAborted = 1;
+        return;
+    }
+    ExtractPayloadArchive(archive.get(), szInstallDir, CopyOnRecordStarted, PumpCopyMessages);
 }
 
 static LRESULT CopySetupFiles(HWND hDlg, WORD, WORD, LPARAM)
@@ -185,33 +224,16 @@ static LRESULT CopySetupFiles(HWND hDlg, WORD, WORD, LPARAM)
     StepProgressBar();
 
     char szGzPath[WIZARD_TEXT_SIZE], szArchivePath[WIZARD_TEXT_SIZE];
-    bool bPaths = bTempDir && PathJoin(szGzPath, szTempDir, "filesdata.gz") &&
-                  PathJoin(szArchivePath, szTempDir, "filesdata.dat");
-    if (!bPaths || !StagePayload(szGzPath)) {
-        bCopyAborted = 1;
+    if (bTempDir && PathJoin(szGzPath, szTempDir, "filesdata.gz") &&
+        PathJoin(szArchivePath, szTempDir, "filesdata.dat")) {
+        // Both temporary files go whatever happened, the archive first.
+        RemoveFileGuard removeGz(szGzPath), removeArchive(szArchivePath);
+        UnpackPayload(hDlg, szGzPath, szArchivePath);
+        SetStatus(hDlg, "Deleting temproary files", false);
     } else {
-        SetStatus(hDlg, "Decompressing setup files", true);
-        GunzipFile(szArchivePath, szGzPath);
-        char szImages[WIZARD_TEXT_SIZE];
-        if (PathJoin(szImages, szInstallDir, "AImages"))
-            CreateDir(szImages);
-    }
-
-    // Set also when Cancel was pressed while a decompression message was up.
-    if (bCopyAborted) {
-        ShowCopyError(hDlg);
-    } else if (FILE* fArchive = std::fopen(szArchivePath, "rb")) {
-        ExtractPayloadArchive(fArchive, szInstallDir, CopyOnRecordStarted, PumpCopyMessages);
-        std::fclose(fArchive);
-    } else {
-        ShowCopyError(hDlg);
         bCopyAborted = 1;
-    }
-
-    SetStatus(hDlg, "Deleting temproary files", false);
-    if (bPaths) {
-        DeleteFileA(szArchivePath);
-        DeleteFileA(szGzPath);
+        ShowCopyError(hDlg);
+        SetStatus(hDlg, "Deleting temproary files", false);
     }
     ReleaseProgressBar();
     EndDialog(hDlg, bCopyAborted);

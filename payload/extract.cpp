@@ -2,6 +2,7 @@
 // name length, the name, a little-endian 32-bit size and the file's bytes.
 #include "payload/payload.h"
 #include "payload/record_name.h"
+#include "shell/fileguard.h"
 #include "shell/strutil.h"
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #endif
 
 BOOL bCopyAborted = 0;
+ExtractStop eExtractStop = ExtractStop::None;
 
 // Bytes left in the archive after the current position, or -1 when the
 // stream cannot tell (not a regular file). Used to recognise a record cut off
@@ -34,42 +36,57 @@ static long long RemainingBytes(FILE* fArchive)
 
 // Writes one output file in a single write; a short write or a failed close
 // fails the record and removes the incomplete file.
-static BOOL WriteOutputFile(const char* pszOutPath, const void* pData, size_t cbData)
+static bool WriteOutputFile(const char* pszOutPath, const void* pData, size_t cbData)
 {
-    FILE* fOut = FileOpen(pszOutPath, "wb");
-    if (!fOut)
-        return FALSE;
-    bool bOk = cbData == 0 || std::fwrite(pData, 1, cbData, fOut) == cbData;
-    if (std::fclose(fOut) != 0)
-        bOk = false;
-    if (!bOk)
-        FileDelete(pszOutPath);
-    return bOk ? TRUE : FALSE;
+    FileGuard out(FileOpen(pszOutPath, "wb"));
+    if (!out)
+        return false;
+    RemoveFileGuard incomplete(pszOutPath);
+    bool bWritten = cbData == 0 || std::fwrite(pData, 1, cbData, out.get()) == cbData;
+    if (out.Close() != 0 || !bWritten)
+        return false;
+    incomplete.Keep();
+    return true;
 }
+
+// One record's data in a movable block, freed on every way out.
+class RecordBlock {
+public:
+    explicit RecordBlock(DWORD dwSize) : hBlock_(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dwSize)) {}
+    ~RecordBlock()
+    {
+        if (pData_)
+            GlobalUnlock(hBlock_);
+        if (hBlock_)
+            GlobalFree(hBlock_);
+    }
+    RecordBlock(const RecordBlock&) = delete;
+    RecordBlock& operator=(const RecordBlock&) = delete;
+    void* Lock() { return pData_ = hBlock_ ? GlobalLock(hBlock_) : nullptr; }
+
+private:
+    HGLOBAL hBlock_;
+    void* pData_ = nullptr;
+};
 
 // Reads a record's data into one movable block and writes it out. The output
 // file is created only once the whole record is in memory, so a record cut
 // off inside its data leaves no file.
-static BOOL ExtractRecordData(FILE* fArchive, const char* pszOutPath, DWORD dwSize)
+static ExtractStop ExtractRecordData(FILE* fArchive, const char* pszOutPath, DWORD dwSize)
 {
     long long nLeft = RemainingBytes(fArchive);
     if (nLeft >= 0 && nLeft < static_cast<long long>(dwSize))
-        return FALSE;
+        return ExtractStop::CutInData;
     if (dwSize == 0)
-        return WriteOutputFile(pszOutPath, nullptr, 0);
+        return WriteOutputFile(pszOutPath, nullptr, 0) ? ExtractStop::None : ExtractStop::WriteFailed;
 
-    HGLOBAL hBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dwSize);
-    if (!hBlock)
-        return FALSE;
-    BOOL bWritten = FALSE;
-    LPVOID pData = GlobalLock(hBlock);
-    if (pData) {
-        if (std::fread(pData, 1, dwSize, fArchive) == dwSize)
-            bWritten = WriteOutputFile(pszOutPath, pData, dwSize);
-        GlobalUnlock(hBlock);
-    }
-    GlobalFree(hBlock);
-    return bWritten;
+    RecordBlock block(dwSize);
+    void* pData = block.Lock();
+    if (!pData)
+        return ExtractStop::NoMemory;
+    if (std::fread(pData, 1, dwSize, fArchive) != dwSize)
+        return ExtractStop::CutInData;
+    return WriteOutputFile(pszOutPath, pData, dwSize) ? ExtractStop::None : ExtractStop::WriteFailed;
 }
 
 // Attempts every directory level of the name, outer level first. Results are
@@ -88,50 +105,76 @@ static void CreateRecordDirectories(const char* pszInstallDir, const char* pszNa
     }
 }
 
-BOOL ExtractPayloadArchive(FILE* fArchive, const char* pszInstallDir, RECORDSTARTEDPROC pfnRecordStarted,
-                           POLLPROC pfnPoll)
+// One record: its name, directories, size and data. Calls the record-started
+// hook once the output path is known.
+static ExtractStop ExtractRecord(FILE* fArchive, const char* pszInstallDir, RECORDSTARTEDPROC pfnRecordStarted)
 {
     char szName[RECORD_NAME_BUFFER];
     char szOutPath[OUTPUT_PATH_BUFFER];
-    size_t cchInstallDir = std::strlen(pszInstallDir);
 
+    unsigned char cbName = 0;
+    if (std::fread(&cbName, 1, 1, fArchive) != 1)
+        return ExtractStop::MissingRecord;
+    std::memset(szName, 0, sizeof(szName));
+    if (std::fread(szName, 1, cbName, fArchive) != cbName)
+        return ExtractStop::CutInName;
+    // A name that would leave the install directory or overflow a path
+    // buffer fails before anything is written for it.
+    if (CheckRecordName(szName, sizeof(szName)) != RecordNameError::None)
+        return ExtractStop::NameRefused;
+    if (!RecordPathsFit(std::strlen(pszInstallDir), szName))
+        return ExtractStop::PathTooLong;
+
+    CreateRecordDirectories(pszInstallDir, szName);
+    if (!PathJoin(szOutPath, pszInstallDir, szName))
+        return ExtractStop::PathTooLong;
+
+    unsigned char abSize[4];
+    if (std::fread(abSize, 1, sizeof(abSize), fArchive) != sizeof(abSize))
+        return ExtractStop::CutInSize;
+    DWORD dwSize = static_cast<DWORD>(abSize[0]) | static_cast<DWORD>(abSize[1]) << 8 |
+                   static_cast<DWORD>(abSize[2]) << 16 | static_cast<DWORD>(abSize[3]) << 24;
+
+    if (pfnRecordStarted)
+        pfnRecordStarted(szOutPath);
+    return ExtractRecordData(fArchive, szOutPath, dwSize);
+}
+
+BOOL ExtractPayloadArchive(FILE* fArchive, const char* pszInstallDir, RECORDSTARTEDPROC pfnRecordStarted,
+                           POLLPROC pfnPoll)
+{
+    eExtractStop = ExtractStop::None;
     for (int nRecord = 0; nRecord < PAYLOAD_RECORD_COUNT; ++nRecord) {
-        // Every early exit below is a failed record.
+        // Until the record is written whole it counts as failed.
         bCopyAborted = 1;
-
-        unsigned char cbName = 0;
-        if (std::fread(&cbName, 1, 1, fArchive) != 1)
-            break;
-        std::memset(szName, 0, sizeof(szName));
-        if (std::fread(szName, 1, cbName, fArchive) != cbName)
-            break;
-        // A name that would leave the install directory or overflow a path
-        // buffer fails before anything is written for it.
-        if (CheckRecordName(szName, sizeof(szName)) != RecordNameError::None ||
-            !RecordPathsFit(cchInstallDir, szName))
-            break;
-
-        CreateRecordDirectories(pszInstallDir, szName);
-        if (!PathJoin(szOutPath, pszInstallDir, szName))
-            break;
-
-        unsigned char abSize[4];
-        if (std::fread(abSize, 1, sizeof(abSize), fArchive) != sizeof(abSize))
-            break;
-        DWORD dwSize = static_cast<DWORD>(abSize[0]) | static_cast<DWORD>(abSize[1]) << 8 |
-                       static_cast<DWORD>(abSize[2]) << 16 | static_cast<DWORD>(abSize[3]) << 24;
-
-        if (pfnRecordStarted)
-            pfnRecordStarted(szOutPath);
-
-        if (!ExtractRecordData(fArchive, szOutPath, dwSize))
+        eExtractStop = ExtractRecord(fArchive, pszInstallDir, pfnRecordStarted);
+        if (eExtractStop != ExtractStop::None)
             break;
         bCopyAborted = 0;
 
         if (pfnPoll && pfnPoll())
             bCopyAborted = 1;
-        if (bCopyAborted)
+        if (bCopyAborted) {
+            eExtractStop = ExtractStop::StoppedByRequest;
             break;
+        }
     }
     return bCopyAborted;
+}
+
+const char* ExtractStopText(ExtractStop stop)
+{
+    switch (stop) {
+    case ExtractStop::None: return "every record written";
+    case ExtractStop::MissingRecord: return "archive ends before a record";
+    case ExtractStop::CutInName: return "archive cut inside a record's name";
+    case ExtractStop::CutInSize: return "archive cut inside a record's size";
+    case ExtractStop::CutInData: return "archive cut inside a record's data";
+    case ExtractStop::NameRefused: return "record name refused";
+    case ExtractStop::PathTooLong: return "record path too long";
+    case ExtractStop::NoMemory: return "no memory for a record";
+    case ExtractStop::WriteFailed: return "output file not written";
+    case ExtractStop::StoppedByRequest: return "stopped by request";
+    }
+    return "unknown";
 }

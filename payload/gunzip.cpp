@@ -2,6 +2,7 @@
 // shown in a box with the platform's default caption; the output of a failed
 // run is removed, so the copy run finds no archive instead of a damaged one.
 #include "payload/payload.h"
+#include "shell/fileguard.h"
 #include "shell/message.h"
 #include "shell/strutil.h"
 
@@ -27,60 +28,79 @@ static void ReportGzError(const char* pszText)
     ShowGzMessage();
 }
 
-// Copies the decompressed data of gzIn to fOut and closes both files on
-// every path. After the first failure nothing more is reported.
-static void GunzipStream(gzFile gzIn, FILE* fOut)
+// The compressed input, closed on every way out; Close reports zlib's
+// result for the one path that looks at it.
+class GzGuard {
+public:
+    explicit GzGuard(gzFile gz) : gz_(gz) {}
+    ~GzGuard() { Close(); }
+    GzGuard(const GzGuard&) = delete;
+    GzGuard& operator=(const GzGuard&) = delete;
+    gzFile get() const { return gz_; }
+    int Close()
+    {
+        int nResult = gz_ ? gzclose(gz_) : Z_OK;
+        gz_ = nullptr;
+        return nResult;
+    }
+
+private:
+    gzFile gz_;
+};
+
+// Copies the decompressed data of gzIn to fOut. Both are closed by their
+// owners on every path; at the end of the data they are closed here, so that
+// a failed close is reported. After the first failure nothing more is.
+static void GunzipStream(GzGuard& gzIn, FileGuard& fOut)
 {
     static unsigned char abBuffer[GZ_CHUNK];
-    bool bFirstRead = true;
-    for (;;) {
-        int nRead = gzread(gzIn, abBuffer, GZ_CHUNK);
+    for (bool bFirstRead = true;; bFirstRead = false) {
+        int nRead = gzread(gzIn.get(), abBuffer, GZ_CHUNK);
         if (nRead < 0) {
             int nErr = Z_OK;
-            ReportGzError(gzerror(gzIn, &nErr));
-            break;
+            ReportGzError(gzerror(gzIn.get(), &nErr));
+            return;
         }
         // zlib copies input that is not gzip through unchanged; that would
         // install whatever the file held.
-        if (bFirstRead && gzdirect(gzIn)) {
+        if (bFirstRead && gzdirect(gzIn.get())) {
             ReportGzError("not in gzip format");
-            break;
+            return;
         }
-        bFirstRead = false;
         if (nRead == 0) {
-            if (std::fclose(fOut) != 0)
+            if (fOut.Close() != 0)
                 ReportGzError("failed fclose");
-            if (gzclose(gzIn) != Z_OK)
+            if (gzIn.Close() != Z_OK)
                 ReportGzError("failed gzclose");
             return;
         }
-        if (std::fwrite(abBuffer, 1, static_cast<size_t>(nRead), fOut) != static_cast<size_t>(nRead)) {
+        if (std::fwrite(abBuffer, 1, static_cast<size_t>(nRead), fOut.get()) != static_cast<size_t>(nRead)) {
             ReportGzError("failed fwrite");
-            break;
+            return;
         }
     }
-    // Early end: close silently, the one message has been shown.
-    std::fclose(fOut);
-    gzclose(gzIn);
 }
 
 void GunzipFile(const char* pszOutPath, const char* pszGzPath)
 {
     bGunzipFailed = false;
-    gzFile gzIn = gzopen(pszGzPath, "rb");
-    if (!gzIn) {
+    GzGuard gzIn(gzopen(pszGzPath, "rb"));
+    if (!gzIn.get()) {
         StrFormat(szGzMessage, sizeof(szGzMessage), "Can't open file %s\n", pszGzPath);
         ShowGzMessage();
         return;
     }
-    FILE* fOut = FileOpen(pszOutPath, "wb");
-    if (!fOut) {
-        gzclose(gzIn);
-        StrFormat(szGzMessage, sizeof(szGzMessage), "Can't create file %s\n", pszOutPath);
-        ShowGzMessage();
-        return;
+    {
+        FileGuard fOut(FileOpen(pszOutPath, "wb"));
+        if (!fOut) {
+            gzIn.Close();
+            StrFormat(szGzMessage, sizeof(szGzMessage), "Can't create file %s\n", pszOutPath);
+            ShowGzMessage();
+            return;
+        }
+        GunzipStream(gzIn, fOut);
     }
-    GunzipStream(gzIn, fOut);
+    // The output is closed by now and can go.
     if (bGunzipFailed)
         FileDelete(pszOutPath);
 }

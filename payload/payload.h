@@ -21,8 +21,26 @@ typedef void (*RECORDSTARTEDPROC)(const char* pszOutputPath);
 // Called after each record whose file was written; returns nonzero to stop.
 typedef BOOL (*POLLPROC)(void);
 
+// Why the last extraction stopped. The user sees only the copy page's texts;
+// the tests, the unpack tool and the benchmark read the cause.
+enum class ExtractStop {
+    None,              // every record written
+    MissingRecord,     // the archive ended before a record began
+    CutInName,         // ... inside a record's name
+    CutInSize,         // ... inside its size
+    CutInData,         // ... inside its data
+    NameRefused,       // a name that would leave the install directory
+    PathTooLong,       // a name whose paths would not fit their buffers
+    NoMemory,          // no block for the record's data
+    WriteFailed,       // the output file could not be written whole
+    StoppedByRequest,  // the poll hook asked to stop (Cancel)
+};
+extern ExtractStop eExtractStop;
+const char* ExtractStopText(ExtractStop stop);
+
 // Writes PAYLOAD_RECORD_COUNT records from fArchive under pszInstallDir.
-// Returns bCopyAborted: 0 when every record was written, 1 otherwise.
+// Returns bCopyAborted: 0 when every record was written, 1 otherwise, with
+// the cause in eExtractStop.
 BOOL ExtractPayloadArchive(FILE* fArchive, const char* pszInstallDir, RECORDSTARTEDPROC pfnRecordStarted,
                            POLLPROC pfnPoll);
 

@@ -65,7 +65,7 @@ LRESULT MainWndOnCreate(HWND hWnd, UINT, WPARAM, LPARAM)
     SetWindowPos(hWnd, nullptr, 0, 0, nScreenWidth, nScreenHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 
     ZeroMemory(szSetupDir, sizeof(szSetupDir));
-    GetCurrentDirectoryA(500, szSetupDir);
+    GetCurrentDirectoryA(SETUP_DIR_LIMIT, szSetupDir);
     // A drive root keeps only its letter and colon, so "%s\..." never doubles
     // the backslash.
     if (lstrlenA(szSetupDir) < 4)

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// MessageBeep's simple beep: refused input on a page or browser.
+constexpr UINT MB_BEEP = 0xFFFFFFFF;
+
 // Every page paints the page artwork as its background.
 LRESULT PaintPageBitmap(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
 

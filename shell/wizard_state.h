@@ -5,6 +5,9 @@
 #include <windows.h>
 
 constexpr int WIZARD_TEXT_SIZE = 512;
+// szSetupDir is filled with at most this many characters, leaving the rest
+// of its buffer zero.
+constexpr DWORD SETUP_DIR_LIMIT = 500;
 
 extern HINSTANCE hAppInstance;
 extern char szClassName[20];

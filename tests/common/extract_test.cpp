@@ -10,12 +10,11 @@ using namespace qt;
 namespace {
 
 std::vector<std::string> gStarted;
-int nPolls;
+int nPolls, nStopAtPoll;
 
 void RecordStarted(const char* pszPath) { gStarted.push_back(pszPath); }
-// Never asks to stop: the copy page's Cancel does, covered in copy_page_test
-// and end to end.
-BOOL Poll() { ++nPolls; return FALSE; }
+// Asks to stop at poll nStopAtPoll (0: never), as the copy page's Cancel does.
+BOOL Poll() { return ++nPolls == nStopAtPoll; }
 
 struct Record { std::string name; Bytes data; };
 
@@ -46,7 +45,7 @@ protected:
     void Fresh()
     {
         gStarted.clear();
-        nPolls = 0;
+        nPolls = nStopAtPoll = 0;
         fs::remove_all(FsPath(installDir));
         fs::create_directory(FsPath(installDir));
     }
@@ -78,6 +77,7 @@ TEST_F(ExtractTest, WritesEveryRecordWithItsDirectoriesAndStopsAfterThe79th)
     records[0].name = std::string("quarnel.exe\0hidden", 18);
     Bytes archive = Archive(records);
     EXPECT_EQ(Extract(archive), 0);
+    EXPECT_EQ(eExtractStop, ExtractStop::None);
 
     ASSERT_EQ(gStarted.size(), static_cast<size_t>(PAYLOAD_RECORD_COUNT));
     for (size_t i = 0; i < gStarted.size(); ++i) {
@@ -91,6 +91,30 @@ TEST_F(ExtractTest, WritesEveryRecordWithItsDirectoriesAndStopsAfterThe79th)
     EXPECT_EQ(static_cast<size_t>(nConsumed), archive.size() - Archive({records.back()}).size());
 }
 
+// Trees shaped unlike the sample game: one-character folders, nested six
+// deep, files beside folders of the same first letter; then a stop asked
+// for after record 5 keeps exactly five.
+TEST_F(ExtractTest, WritesAnyTreeShapeAndStopsWhenAsked)
+{
+    std::vector<Record> records;
+    for (size_t i = 0; i < PAYLOAD_RECORD_COUNT; ++i) {
+        std::string name;
+        for (size_t depth = 0; depth < i % 7; ++depth)
+            name += std::string(1, static_cast<char>('a' + (i + depth) % 3)) + "\\";
+        records.push_back({name + "f" + std::to_string(i), PatternBytes(i * 11, static_cast<uint32_t>(i))});
+    }
+    EXPECT_EQ(Extract(Archive(records)), 0);
+    for (const Record& r : records)
+        EXPECT_EQ(ReadFile(installDir + "\\" + r.name), r.data) << r.name;
+    EXPECT_EQ(Files().size(), records.size());
+
+    Fresh();
+    nStopAtPoll = 5;
+    EXPECT_EQ(Extract(Archive(records)), 1);
+    EXPECT_EQ(eExtractStop, ExtractStop::StoppedByRequest);
+    EXPECT_EQ(Files().size(), 5u);
+}
+
 TEST_F(ExtractTest, ShortArchiveFailsKeepingOnlyTheWholeRecordsBeforeTheFault)
 {
     std::vector<Record> records = Records(3);
@@ -101,10 +125,16 @@ TEST_F(ExtractTest, ShortArchiveFailsKeepingOnlyTheWholeRecordsBeforeTheFault)
     huge.resize(huge.size() + 1000, 'x');
     auto cut = [&](size_t n) { return Bytes(whole.begin(), whole.begin() + static_cast<long>(n)); };
     // Ending at a record boundary, inside the name, the size field and the data.
-    for (const Bytes& archive : {whole, cut(last + 4), cut(last + 1 + cbLastName + 2), cut(whole.size() - 1), huge}) {
-        SCOPED_TRACE(archive.size());
+    const std::pair<Bytes, ExtractStop> cases[] = {{whole, ExtractStop::MissingRecord},
+                                                   {cut(last + 4), ExtractStop::CutInName},
+                                                   {cut(last + 1 + cbLastName + 2), ExtractStop::CutInSize},
+                                                   {cut(whole.size() - 1), ExtractStop::CutInData},
+                                                   {huge, ExtractStop::CutInData}};
+    for (const auto& [archive, stop] : cases) {
+        SCOPED_TRACE(ExtractStopText(stop));
         Fresh();
         EXPECT_EQ(Extract(archive), 1);
+        EXPECT_EQ(eExtractStop, stop);
         EXPECT_EQ(Files(), (archive == whole ? std::vector<std::string>{"quarnel.exe", "readme.rtf", "uninstall.exe"}
                                              : std::vector<std::string>{"quarnel.exe", "uninstall.exe"}));
     }
@@ -120,6 +150,8 @@ TEST_F(ExtractTest, NamesThatEscapeOrOverflowFailBeforeAnythingIsWritten)
         SCOPED_TRACE(name);
         Fresh();
         EXPECT_EQ(Extract(Archive({{"quarnel.exe", TextBytes("game")}, {name, TextBytes("evil")}})), 1);
+        EXPECT_EQ(eExtractStop, name.find("no.txt") != std::string::npos ? ExtractStop::PathTooLong
+                                                                          : ExtractStop::NameRefused);
         EXPECT_EQ(gStarted.size(), 1u);
         // Nothing appeared in or beside the install directory.
         EXPECT_EQ(ListFiles(scratch.FsRoot()), (std::vector<std::string>{"filesdata.dat", "inst\\quarnel.exe"}));
@@ -139,6 +171,7 @@ TEST_F(ExtractTest, ReadOnlyOutputStopsTheRunAfterItsDataIsConsumed)
     HANDLE hHold = CreateFileA(readOnly.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(hHold, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Extract(Archive(records)), 1);
+    EXPECT_EQ(eExtractStop, ExtractStop::WriteFailed);
     CloseHandle(hHold);
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(static_cast<size_t>(nConsumed), Archive({records[0], records[1]}).size());

@@ -104,7 +104,8 @@ MessageRecorder::MessageRecorder() : previous_(pfnMessageBox)
 {
     pActiveRecorder = this;
     pfnMessageBox = [](HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uStyle) {
-        pActiveRecorder->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle});
+        MessageRecorder* p = pActiveRecorder;
+        p->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle, p->context ? p->context() : ""});
         return IDOK;
     };
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,10 @@ class MessageRecorder {
 public:
     MessageRecorder();
     ~MessageRecorder() { pfnMessageBox = previous_; }
-    struct Box { HWND hOwner; std::string text; bool bNullCaption; UINT uStyle; };
+    // context: what the test wants to know at the moment a box shows.
+    struct Box { HWND hOwner; std::string text; bool bNullCaption; UINT uStyle; std::string context; };
     std::vector<Box> boxes;
+    std::function<std::string()> context;
 
 private:
     MESSAGEBOXPROC previous_;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 using namespace qt;
 
@@ -33,6 +34,9 @@ LRESULT CALLBACK WatchStatus(int nCode, WPARAM wParam, LPARAM lParam)
     }
     return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
+
+// What the status line said when each box showed.
+std::string LastStatus() { return statusTexts.empty() ? "" : statusTexts.back(); }
 
 void SetTemp(const char* pszDir) { SetEnvironmentVariableA("TMP", pszDir); SetEnvironmentVariableA("TEMP", pszDir); }
 
@@ -85,6 +89,8 @@ protected:
 // game's files byte for byte, its folders and an empty AImages.
 TEST_F(CopyPageTest, WholeRunWritesEveryRecordAndCleansUp)
 {
+    // An archive left by an earlier run that was killed is replaced.
+    WriteFile(tempDir + "\\filesdata.dat", TextBytes("stale"));
     MessageRecorder recorder;
     EXPECT_EQ(ShowCopyPage(nullptr), 0);
     EXPECT_TRUE(recorder.boxes.empty());
@@ -131,13 +137,57 @@ TEST_F(CopyPageTest, StagingFailureShowsTheErrorAndWritesNothing)
 {
     SetTemp(scratch.Path("missing").c_str());
     MessageRecorder recorder;
+    recorder.context = LastStatus;
     EXPECT_EQ(ShowCopyPage(nullptr), 1);
     ASSERT_EQ(recorder.boxes.size(), 1u);
     EXPECT_EQ(recorder.boxes[0].text, "Can't decompress setup files");
+    EXPECT_EQ(recorder.boxes[0].context, "Preparing to decompress setup files");
     EXPECT_TRUE(recorder.boxes[0].bNullCaption);
     EXPECT_EQ(recorder.boxes[0].uStyle, static_cast<UINT>(MB_ICONERROR));
     EXPECT_NE(recorder.boxes[0].hOwner, nullptr);
     EXPECT_TRUE(fs::is_empty(FsPath(installDir))) << "nothing, not even AImages, without a payload";
+}
+
+// A payload that does not decompress: zlib's reason while the page says it
+// decompresses, then the page's own error; nothing but AImages is made.
+TEST_F(CopyPageTest, DecompressionFailureShowsBothBoxesDuringItsStep)
+{
+    FreeLibrary(hAppInstance);
+    hAppInstance = LoadLibraryExA(WinePath(SETUP_FLIPPED_UNIX).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(hAppInstance, nullptr);
+    MessageRecorder recorder;
+    recorder.context = LastStatus;
+    EXPECT_EQ(ShowCopyPage(nullptr), 1);
+    ASSERT_EQ(recorder.boxes.size(), 2u);
+    EXPECT_EQ(recorder.boxes[0].text.rfind("setup: ", 0), 0u) << recorder.boxes[0].text;
+    EXPECT_EQ(recorder.boxes[1].text, "Can't decompress setup files");
+    for (const auto& box : recorder.boxes)
+        EXPECT_EQ(box.context, "Decompressing setup files") << box.text;
+    EXPECT_EQ(ListFiles(installDir, true), std::vector<std::string>{"AImages"});
+    EXPECT_TRUE(ListFiles(installDir).empty());
+    EXPECT_TRUE(fs::is_empty(FsPath(tempDir))) << "temporary files left";
+}
+
+// A valid archive of other content left where the run decompresses to, held
+// so that it can be neither removed nor overwritten: the run fails instead of
+// installing it.
+TEST_F(CopyPageTest, StaleArchiveThatCannotBeRemovedIsNeverExtracted)
+{
+    std::string stale = tempDir + "\\filesdata.dat";
+    Bytes archive;
+    for (const std::string& name : records)
+        AppendRecord(archive, name, TextBytes("stale " + name));
+    WriteFile(stale, archive);
+    HANDLE hHold = CreateFileA(stale.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hHold, INVALID_HANDLE_VALUE);
+    MessageRecorder recorder;
+    recorder.context = LastStatus;
+    EXPECT_EQ(ShowCopyPage(nullptr), 1);
+    CloseHandle(hHold);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text, "Can't decompress setup files");
+    EXPECT_TRUE(ListFiles(installDir, true).empty() && ListFiles(installDir).empty()) << "nothing installed";
+    EXPECT_EQ(ListFiles(tempDir), std::vector<std::string>{"filesdata.dat"}) << "only the held file is left";
 }
 
 // The bar on a 438-pixel control: blue up to the filled width, black beyond,

@@ -30,6 +30,6 @@ int main(int argc, char** argv)
     BOOL bFailed = ExtractPayloadArchive(fArchive, argv[2], PrintRecord, nullptr);
     std::fclose(fArchive);
     FileDelete(szArchive);
-    std::printf("unpack: %s\n", bFailed ? "failed" : "all records written");
+    std::printf("unpack: %s%s\n", bFailed ? "failed: " : "", ExtractStopText(eExtractStop));
     return bFailed ? 1 : 0;
 }
