@@ -1,6 +1,6 @@
-// bench_firstpage RUNS NAME EXE TOPCLASS CHILDCLASS [NAME EXE TOPCLASS CHILDCLASS]...
+// bench_firstpage RUNS NAME EXE ARGS TOPCLASS CHILDCLASS [NAME EXE ARGS TOPCLASS CHILDCLASS]...
 //
-// Times, for each program, the interval from CreateProcess to its first page
+// Times, for each program (EXE started with ARGS, "-": none), the interval from CreateProcess to its first page
 // on screen: a visible top-level window of class TOPCLASS that holds a
 // visible descendant whose class begins with CHILDCLASS ("-": none needed),
 // painted (no window of it has anything left to paint) and handed to the
@@ -21,7 +21,7 @@ const char* const pszBenchName = "bench_firstpage";
 
 namespace {
 
-struct Program { std::string name, exe, topClass, childClass; std::vector<double> ms; };
+struct Program { std::string name, exe, args, topClass, childClass; std::vector<double> ms; };
 
 std::string ClassOf(HWND hWnd)
 {
@@ -67,7 +67,7 @@ double TimeFirstPage(const Program& program)
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     std::string dir = program.exe.substr(0, program.exe.find_last_of('\\'));
-    std::string commandLine = "\"" + program.exe + "\"";
+    std::string commandLine = "\"" + program.exe + "\"" + (program.args == "-" ? "" : " " + program.args);
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
@@ -109,12 +109,12 @@ double TimeFirstPage(const Program& program)
 
 int main(int argc, char** argv)
 {
-    int nRuns = argc >= 6 && (argc - 2) % 4 == 0 ? std::atoi(argv[1]) : 0;
+    int nRuns = argc >= 7 && (argc - 2) % 5 == 0 ? std::atoi(argv[1]) : 0;
     if (nRuns < 1)
-        Fail("usage: bench_firstpage RUNS NAME EXE TOPCLASS CHILDCLASS [NAME EXE TOPCLASS CHILDCLASS]...");
+        Fail("usage: bench_firstpage RUNS NAME EXE ARGS TOPCLASS CHILDCLASS [NAME EXE ARGS TOPCLASS CHILDCLASS]...");
     std::vector<Program> programs;
-    for (int i = 2; i < argc; i += 4)
-        programs.push_back({argv[i], argv[i + 1], argv[i + 2], argv[i + 3], {}});
+    for (int i = 2; i < argc; i += 5)
+        programs.push_back({argv[i], argv[i + 1], argv[i + 2], argv[i + 3], argv[i + 4], {}});
 
     // One run of each first, untimed: file caches and Wine's own first-use costs.
     for (Program& program : programs)

@@ -1,6 +1,8 @@
-// An empty Win32 program that shows one window and waits: the time until its
-// window is on screen is the least any windowed program takes under Wine,
-// the yardstick for the setup's first page.
+// bench_window [full]: an empty Win32 program that shows one window and
+// waits: the time until its window is on screen is the least any windowed
+// program takes under Wine, the yardstick for the setup's first page. With
+// "full" the window is a borderless popup over the whole screen, as the
+// setup's main window is.
 #include <windows.h>
 
 static LRESULT CALLBACK BenchWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -10,7 +12,7 @@ static LRESULT CALLBACK BenchWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR pszCmdLine, int)
 {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = BenchWndProc;
@@ -20,8 +22,12 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     wc.lpszClassName = "BenchWindow";
     if (!RegisterClassA(&wc))
         return 1;
-    HWND hWnd = CreateWindowExA(0, "BenchWindow", "bench_window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 640, 480, nullptr, nullptr, hInstance, nullptr);
+    bool bFull = lstrcmpA(pszCmdLine, "full") == 0;
+    HWND hWnd = bFull ? CreateWindowExA(0, "BenchWindow", "bench_window", WS_POPUP | WS_VISIBLE, 0, 0,
+                                        GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                        hInstance, nullptr)
+                      : CreateWindowExA(0, "BenchWindow", "bench_window", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, hInstance, nullptr);
     if (!hWnd)
         return 1;
     UpdateWindow(hWnd);

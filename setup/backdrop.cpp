@@ -1,8 +1,9 @@
 // The backdrop: the screen as it was when the setup started, dimmed by a
-// checkerboard of black pixels above 8 bits per pixel, with the title drawn
-// large in its top-left corner. It is made once, while the main window is
-// still 0 x 0 (so the setup is not in the picture), and copied to the window
-// on every paint.
+// checkerboard of black pixels above 8 bits per pixel (at 8 or less it keeps
+// its colours and brings a palette of them), with the title drawn large in
+// its top-left corner. It is made once, while the main window is still 0 x 0
+// (so the setup is not in the picture), and copied to the window on every
+// paint.
 #include "setup/setup.h"
 #include "shell/backdrop_rules.h"
 #include "shell/gdiguard.h"
@@ -60,8 +61,9 @@ HBITMAP CaptureScreen(HDC hdcScreen)
 }
 
 // At 8 bits per pixel: a palette of the capture's own colours, none merged
-// with another when realised. Without its block the backdrop goes on without
-// a palette.
+// with another when realised. Without its block, or when the palette itself
+// cannot be made, the backdrop goes on without one: the picture is whole,
+// only drawn in the display's default colours.
 void MakeBackdropPalette(const BITMAPINFO* pInfo)
 {
     HGLOBAL hPalette = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, BACKDROP_PALETTE_SIZE);
