@@ -2,7 +2,8 @@
 # Builds everything and runs every test: native (sanitizers, fuzzing), the
 # checks of the shipping i686 setup.exe (imports and resources, read on the
 # host), then the Windows-side and end-to-end tests of the x86_64 build under
-# wine64 on a virtual display. Exits non-zero if any test fails.
+# wine64 on a virtual display, and the backdrop's on two more displays. Exits
+# non-zero if any test fails.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)"
 build="${QUARNEL_BUILD_DIR:-$root/build}"
@@ -24,5 +25,14 @@ trap '"$root/scripts/test-drives.sh" down "$build/win64"' EXIT
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
   "$root/scripts/wine-session.sh" "$build/win64" \
   ctest --test-dir "$build/win64" --output-on-failure || status=1
+
+# The backdrop again on a large screen and on an 8-bit (palette) one, each in
+# its own display and Wine session.
+for screen in 1920x1080x24 1024x768x8; do
+  echo "== backdrop on a ${screen} screen (build/win64) =="
+  xvfb-run -a -s "-screen 0 $screen -nolisten tcp" \
+    "$root/scripts/wine-session.sh" "$build/win64" \
+    ctest --test-dir "$build/win64" -L backdrop --output-on-failure || status=1
+done
 
 exit $status
