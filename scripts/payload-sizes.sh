@@ -5,15 +5,17 @@
 #   zlib -9   zlib's deflate at its best level, the packer's former encoder
 #             (python3's zlib, when python3 is there);
 #   gzip -9   gzip -9n of the archive;
-#   zopfli    zopfli --gzip of the archive, when zopfli is installed (slow);
+#   zopfli    zopfli --gzip of the archive, with --zopfli (minutes);
 #   nsis      installers of the game tree made with makensis, solid zlib and
 #             solid lzma, whole and less an empty installer of the same kind.
 #
-# Usage: scripts/payload-sizes.sh [TREE]   (a Windows build tree, default
-# $QUARNEL_BUILD_DIR/win32 or build/win32: the shipping one)
+# Usage: scripts/payload-sizes.sh [--zopfli] [TREE]   (a Windows build tree,
+# default $QUARNEL_BUILD_DIR/win32 or build/win32: the shipping one)
 set -euo pipefail
 export LC_ALL=C
 root="$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)"
+zopfli=false
+[ "${1:-}" != --zopfli ] || { zopfli=true; shift; }
 tree="${1:-${QUARNEL_BUILD_DIR:-$root/build}/win32}"
 fail() { echo "payload-sizes: $*" >&2; exit 1; }
 [ -f "$tree/CMakeCache.txt" ] || fail "no build tree at $tree (scripts/build.sh makes it)"
@@ -54,7 +56,7 @@ print(len(c.compress(data) + c.flush()) + 18)' "$archive")
 fi
 gzip -9nc "$archive" >"$work/archive.gz"
 row "gzip -9" "$(size "$work/archive.gz")"
-if command -v zopfli >/dev/null; then
+if $zopfli; then
   zopfli --gzip -c "$archive" >"$work/archive.zopfli.gz"
   row "zopfli --gzip (15 iterations)" "$(size "$work/archive.zopfli.gz")"
 fi
