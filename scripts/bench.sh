@@ -271,21 +271,8 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 work="$tree/bench-work"
 mkdir -p "$work"
 tar -cf - -C "$game" --exclude=manifest.txt . | gzip -9 >"$work/game.tar.gz"
-cat >"$work/peer.nsi" <<EOF
-Unicode true
-Target amd64-unicode
-SetCompressor /SOLID zlib
-SilentInstall silent
-RequestExecutionLevel user
-Name "Quarnel"
-OutFile "$work/peer-setup.exe"
-InstallDir "C:\\quarnel-bench\\peer"
-Section
-  SetOutPath "\$INSTDIR"
-  File /r /x manifest.txt "$game/*"
-SectionEnd
-EOF
-makensis -V2 "$work/peer.nsi" >/dev/null
+. "$root/scripts/nsis-peer.sh"
+nsis_peer "$game" "$work/peer-setup.exe" zlib amd64-unicode
 # The same installer as its user sees it: its first page is the licence.
 cat >"$work/peer-licence.nsi" <<EOF
 Unicode true
