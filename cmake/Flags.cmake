@@ -8,12 +8,29 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
   set(QUARNEL_ZLIB z)
 else()
-  # Native code runs under AddressSanitizer and UndefinedBehaviorSanitizer.
-  set(QUARNEL_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  add_compile_options(${QUARNEL_SANITIZE})
-  add_link_options(${QUARNEL_SANITIZE})
+  # Native code runs under AddressSanitizer and UndefinedBehaviorSanitizer,
+  # except in the release's own tool tree, which only runs the build tools.
+  option(QUARNEL_SANITIZE "Build native code with ASan and UBSan" ON)
+  if(QUARNEL_SANITIZE)
+    set(QUARNEL_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    add_compile_options(${QUARNEL_SANITIZE_FLAGS})
+    add_link_options(${QUARNEL_SANITIZE_FLAGS})
+  endif()
   find_package(ZLIB REQUIRED)
   set(QUARNEL_ZLIB ZLIB::ZLIB)
+endif()
+
+# The release trees (scripts/release.sh) give the same bytes wherever the
+# sources and the tree lie and whenever they are built: no build paths in
+# macros or debug information, no link time stamp, and no debug information
+# left in the executables (the code is the same as in the RelWithDebInfo
+# dev tree, which keeps it).
+option(QUARNEL_RELEASE "Reproducible, stripped executables" OFF)
+if(QUARNEL_RELEASE)
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build)
+  if(WIN32)
+    add_link_options(-s -Wl,--no-insert-timestamp)
+  endif()
 endif()
 
 function(quarnel_product_flags target)

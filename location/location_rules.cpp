@@ -13,8 +13,9 @@ void ParseDriveStrings(const char* pList, size_t cbList, DriveTable* pTable)
         size_t cch = strnlen(pList + i, cbList - i);
         if (i + cch >= cbList)
             break;  // an entry without its terminator: the list was cut off
-        bool bRoot = cch >= 2 && cch < DRIVE_ROOT_SIZE && std::isalpha(static_cast<unsigned char>(pList[i])) &&
-                     pList[i + 1] == ':';
+        // Only "X:\" is a drive root; anything else in the list is skipped.
+        bool bRoot = cch == 3 && std::isalpha(static_cast<unsigned char>(pList[i])) && pList[i + 1] == ':' &&
+                     pList[i + 2] == '\\';
         if (bRoot && pTable->nCount < DRIVE_TABLE_SIZE) {
             char* pszRoot = pTable->szRoots[pTable->nCount++];
             for (size_t k = 0; k < cch; ++k)

@@ -13,6 +13,7 @@
 #include "shell/wizard_state.h"
 
 #include <cstdio>
+#include <share.h>
 #include <cstring>
 #include <initializer_list>
 
@@ -149,23 +150,27 @@ static BOOL PumpCopyMessages()
     return bCopyAborted;
 }
 
-// Writes the payload resource to pszGzPath straight from the resource memory.
-static bool StagePayload(const char* pszGzPath)
+// Writes the payload resource to pszGzPath straight from the resource memory
+// and returns the stream still open, flushed: held for the whole run, it lets
+// others read the file but neither write nor remove it, so a second installer
+// started meanwhile fails to stage instead of overwriting this run's files.
+static FILE* StagePayload(const char* pszGzPath)
 {
     HRSRC hResource = FindResourceA(hAppInstance, MAKEINTRESOURCEA(IDR_PAYLOAD), RT_RCDATA);
     HGLOBAL hData = hResource ? LoadResource(hAppInstance, hResource) : nullptr;
     const void* pData = hData ? LockResource(hData) : nullptr;
     if (!pData)
-        return false;
+        return nullptr;
     DWORD cbData = SizeofResource(hAppInstance, hResource);
-    FileGuard f(std::fopen(pszGzPath, "wb"));
+    FILE* f = _fsopen(pszGzPath, "wb", _SH_DENYWR);
     if (!f)
-        return false;
+        return nullptr;
     // A short write (a full disk) leaves a cut gzip file, which the
     // decompression reports.
     if (cbData != 0)
-        std::fwrite(pData, 1, cbData, f.get());
-    return true;
+        std::fwrite(pData, 1, cbData, f);
+    std::fflush(f);
+    return f;
 }
 
 // Only an archive that this run decompressed may be extracted: one left by
@@ -184,11 +189,11 @@ static void ShowCopyError(HWND hDlg)
     ShowMessage(hDlg, "Can't decompress setup files", nullptr, MB_ICONERROR);
 }
 
-// Stages, decompresses and extracts; leaves bCopyAborted set when any of it
-// failed or the user cancelled. The caller removes both temporary files.
-static void UnpackPayload(HWND hDlg, const char* pszGzPath, const char* pszArchivePath)
+// Decompresses the staged payload and extracts it; leaves bCopyAborted set
+// when any of it failed or the user cancelled.
+static void UnpackPayload(HWND hDlg, bool bStaged, const char* pszGzPath, const char* pszArchivePath)
 {
-    if (!StagePayload(pszGzPath) || !RemoveStaleArchive(pszArchivePath)) {
+    if (!bStaged || !RemoveStaleArchive(pszArchivePath)) {
         bCopyAborted = 1;
     } else {
         SetStatus(hDlg, "Decompressing setup files", true);
@@ -226,9 +231,16 @@ static LRESULT CopySetupFiles(HWND hDlg, WORD, WORD, LPARAM)
     char szGzPath[WIZARD_TEXT_SIZE], szArchivePath[WIZARD_TEXT_SIZE];
     if (bTempDir && PathJoin(szGzPath, szTempDir, "filesdata.gz") &&
         PathJoin(szArchivePath, szTempDir, "filesdata.dat")) {
-        // Both temporary files go whatever happened, the archive first.
-        RemoveFileGuard removeGz(szGzPath), removeArchive(szArchivePath);
-        UnpackPayload(hDlg, szGzPath, szArchivePath);
+        // Once this run holds the staged file, both temporary files are its
+        // own and go whatever happens, the archive first, after the staged
+        // file is closed. Files another run holds are left alone.
+        RemoveFileGuard removeGz, removeArchive;
+        FileGuard staged(StagePayload(szGzPath));
+        if (staged) {
+            removeGz.Arm(szGzPath);
+            removeArchive.Arm(szArchivePath);
+        }
+        UnpackPayload(hDlg, static_cast<bool>(staged), szGzPath, szArchivePath);
         SetStatus(hDlg, "Deleting temproary files", false);
     } else {
         bCopyAborted = 1;

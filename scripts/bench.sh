@@ -15,6 +15,14 @@
 #          zlib), whole process under wine64, raw and less the start-to-exit
 #          time of an empty program (bench_noop.exe) under wine64.
 #
+# Then the backdrop and the start: CreateBackdrop and its dimming loop alone
+# at 1024x768, 1920x1080 and 3840x2160 (bench_backdrop.exe, on a 3840x2160
+# screen), and the time from process start to the first page on screen
+# (bench_firstpage.exe, on a 1920x1080 screen, runs interleaved) of setup.exe
+# (the agreement page), of an empty program showing one window
+# (bench_window.exe, normal and full-screen) and of an NSIS installer of the
+# same tree with a licence page.
+#
 # Usage: scripts/bench.sh [RUNS]   (default 7; QUARNEL_BENCH_RUNS works too)
 # The x86_64 tree is $QUARNEL_BUILD_DIR/win64 (default build/win64); it is
 # built with scripts/build.sh when missing.
@@ -172,10 +180,66 @@ measure() {
   echo "bench: per-run figures of ours in $work/bench_payload.log and $work/bench_copy.log"
 }
 
+# Reads KEY=value lines of a benchmark program's output into variables KEY.
+read_figures() { # output, program, keys...
+  local out="$1" program="$2" key
+  shift 2
+  for key in "$@"; do
+    printf -v "$key" '%s' "$(sed -n "s/^$key=//p" <<<"$out")"
+    [ -n "${!key}" ] || fail "unexpected output of $program: $out"
+  done
+}
+
+# On a 3840x2160 screen: the smaller sizes capture part of it.
+measure_backdrop() {
+  local out size
+  out=$("$WINE64" "$tree/bench/bench_backdrop.exe" "$runs" </dev/null 2>"$work/bench_backdrop.log") ||
+    { cat "$work/bench_backdrop.log" >&2; fail "bench_backdrop.exe failed"; }
+  out=${out//$'\r'/}
+  echo "== Backdrop at more than 8 bits per pixel, $runs runs each, medians in ms =="
+  for size in 1024x768 1920x1080 3840x2160; do
+    local "create_ms_$size" "dim_ms_$size"
+    read_figures "$out" bench_backdrop.exe "create_ms_$size" "dim_ms_$size"
+    printf '%-62s %9s\n' "CreateBackdrop $size (capture to title)" "$(eval echo "\$create_ms_$size")" \
+      "  of it the dimming loop alone" "$(eval echo "\$dim_ms_$size")"
+  done
+}
+
+# On a 1920x1080 screen.
+measure_firstpage() {
+  local out window_ms fullscreen_ms setup_ms nsis_ms
+  out=$("$WINE64" "$tree/bench/bench_firstpage.exe" "$runs" \
+    window "$(wine_path "$tree/bench/bench_window.exe")" - BenchWindow - \
+    fullscreen "$(wine_path "$tree/bench/bench_window.exe")" full BenchWindow - \
+    setup "$(wine_path "$tree/setup.exe")" - '#32770' Edit \
+    nsis "$(wine_path "$work/peer-licence.exe")" - '#32770' RichEdit \
+    </dev/null 2>"$work/bench_firstpage.log") ||
+    { cat "$work/bench_firstpage.log" >&2; fail "bench_firstpage.exe failed"; }
+  out=${out//$'\r'/}
+  read_figures "$out" bench_firstpage.exe window_ms fullscreen_ms setup_ms nsis_ms
+  ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+  echo "== Process start to first page on a 1920x1080 screen, $runs runs each (interleaved), medians in ms =="
+  printf '%-62s %9s\n' \
+    "setup.exe: agreement page painted (over its backdrop)" "$setup_ms" \
+    "empty program: one 640x480 window painted" "$window_ms" \
+    "empty program: one full-screen popup painted" "$fullscreen_ms" \
+    "NSIS installer: licence page painted" "$nsis_ms"
+  echo "== Ratio setup.exe first page / peer (goal: 1.10 or less vs the empty program, below 1 vs NSIS) =="
+  printf '%-62s %9s\n' \
+    "vs empty program, 640x480 window" "$(ratio "$setup_ms" "$window_ms")" \
+    "vs empty program, full-screen popup" "$(ratio "$setup_ms" "$fullscreen_ms")" \
+    "vs NSIS licence page" "$(ratio "$setup_ms" "$nsis_ms")"
+  echo "bench: per-run figures in $work/bench_backdrop.log and $work/bench_firstpage.log"
+}
+
 if [ "${1:-}" = --inside ]; then
   # Re-entered by the outer part through wine-session.sh, with its variables.
   eval "$QUARNEL_BENCH_STATE"
-  measure
+  case "${2:-}" in
+    backdrop) measure_backdrop ;;
+    firstpage) measure_firstpage ;;
+    *) measure ;;
+  esac
   exit 0
 fi
 
@@ -186,9 +250,10 @@ tree="$build/win64"
 if [ ! -f "$tree/build.ninja" ]; then
   "$root/scripts/build.sh"
 else
-  cmake --build "$tree" --target bench_payload bench_noop bench_copy payload setup
+  cmake --build "$tree" --target bench_payload bench_noop bench_copy bench_backdrop bench_window bench_firstpage \
+    payload setup
 fi
-for exe in bench_payload bench_noop bench_copy; do
+for exe in bench_payload bench_noop bench_copy bench_backdrop bench_window bench_firstpage; do
   [ -f "$tree/bench/$exe.exe" ] || fail "$tree/bench/$exe.exe was not built"
 done
 tree="$(cd "$tree" && pwd)"
@@ -206,23 +271,32 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 work="$tree/bench-work"
 mkdir -p "$work"
 tar -cf - -C "$game" --exclude=manifest.txt . | gzip -9 >"$work/game.tar.gz"
-cat >"$work/peer.nsi" <<EOF
+. "$root/scripts/nsis-peer.sh"
+nsis_peer "$game" "$work/peer-setup.exe" zlib amd64-unicode
+# The same installer as its user sees it: its first page is the licence.
+cat >"$work/peer-licence.nsi" <<EOF
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID zlib
-SilentInstall silent
 RequestExecutionLevel user
 Name "Quarnel"
-OutFile "$work/peer-setup.exe"
+OutFile "$work/peer-licence.exe"
 InstallDir "C:\\quarnel-bench\\peer"
+LicenseData "$root/resources/licence.txt"
+Page license
+Page instfiles
 Section
   SetOutPath "\$INSTDIR"
   File /r /x manifest.txt "$game/*"
 SectionEnd
 EOF
-makensis -V2 "$work/peer.nsi" >/dev/null
+makensis -V2 "$work/peer-licence.nsi" >/dev/null
 
 QUARNEL_BENCH_STATE=$(declare -p runs tree work payload_gz payload_archive game record_count cpu)
 export QUARNEL_BENCH_STATE
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
   "$root/scripts/wine-session.sh" "$tree" bash "$self" --inside
+xvfb-run -a -s "-screen 0 3840x2160x24 -nolisten tcp" \
+  "$root/scripts/wine-session.sh" "$tree" bash "$self" --inside backdrop
+xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
+  "$root/scripts/wine-session.sh" "$tree" bash "$self" --inside firstpage

@@ -7,7 +7,9 @@
 # shortcut-folder browser opened and cancelled on the way) and saves a
 # screenshot of each page, box and browser, and of the program group the shell
 # opens at the end; the installed files, the shortcuts and the registry
-# entries land in the build tree's Wine prefix, and are shown at the end.
+# entries land in the build tree's Wine prefix, and are shown at the end. On a
+# virtual display a picture goes on the desktop first, so that the screenshots
+# show the installer's dimmed copy of it behind the pages.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)"
 build="${QUARNEL_BUILD_DIR:-$root/build}"
@@ -18,13 +20,24 @@ if [ "${1:-}" != "--inside" ]; then
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exec "$root/scripts/wine-session.sh" "$tree" "$0" --inside
   fi
-  exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$root/scripts/wine-session.sh" "$tree" "$0" --inside
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$root/scripts/wine-session.sh" "$tree" "$0" --inside \
+    --virtual
 fi
 
 . "$root/scripts/wine-env.sh" "$tree"
 shots="$tree/screenshots"
 mkdir -p "$shots"
 rm -f "$shots"/walkthrough-*
+if [ "${2:-}" = --virtual ]; then
+  # The virtual screen is plain; a picture on it shows in the screenshots
+  # what the installer's backdrop makes of the desktop it finds.
+  size=$(xdpyinfo | sed -n 's/^ *dimensions: *\([0-9]*x[0-9]*\) pixels.*/\1/p')
+  # A sky with a picture in two corners that the pages leave free.
+  convert -size "$size" gradient:'#1d4e89'-'#8cc4ee' \( logo: -resize 35% \) \
+    -gravity northeast -geometry +16+16 -composite \( logo: -resize 35% \) -gravity southwest -geometry +16+16 \
+    -composite "$tree/demo-desktop.png"
+  display -window root "$tree/demo-desktop.png" || true  # sets the root's background, exits non-zero
+fi
 winpath() { echo "Z:$1" | tr / '\\'; }
 # The game's files as packed, which the driver compares the installed ones with.
 game=$(sed -n 's/^QUARNEL_GAME_TREE:[A-Z]*=//p' "$tree/CMakeCache.txt")

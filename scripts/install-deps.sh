@@ -10,6 +10,7 @@ PACKAGES=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev
   wine wine64 xvfb xauth x11-utils imagemagick
   zlib1g-dev nsis
+  libdeflate-dev zopfli osslsigncode openssl
 )
 
 missing=()

@@ -2,7 +2,9 @@
 # Builds everything and runs every test: native (sanitizers, fuzzing), the
 # checks of the shipping i686 setup.exe (imports and resources, read on the
 # host), then the Windows-side and end-to-end tests of the x86_64 build under
-# wine64 on a virtual display. Exits non-zero if any test fails.
+# wine64 on a virtual display, the backdrop's on two more displays, and last
+# two releases built from copies of the sources in two places, which must be
+# the same bytes. Exits non-zero if any test fails.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)"
 build="${QUARNEL_BUILD_DIR:-$root/build}"
@@ -10,7 +12,7 @@ build="${QUARNEL_BUILD_DIR:-$root/build}"
 
 status=0
 echo "== native tests (build/host) =="
-ctest --test-dir "$build/host" --output-on-failure || status=1
+ctest --test-dir "$build/host" -LE release --output-on-failure || status=1
 
 echo "== shipping build checks (build/win32) =="
 ctest --test-dir "$build/win32" --output-on-failure || status=1
@@ -24,5 +26,17 @@ trap '"$root/scripts/test-drives.sh" down "$build/win64"' EXIT
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
   "$root/scripts/wine-session.sh" "$build/win64" \
   ctest --test-dir "$build/win64" --output-on-failure || status=1
+
+# The backdrop again on a large screen and on an 8-bit (palette) one, each in
+# its own display and Wine session.
+for screen in 1920x1080x24 1024x768x8; do
+  echo "== backdrop on a ${screen} screen (build/win64) =="
+  xvfb-run -a -s "-screen 0 $screen -nolisten tcp" \
+    "$root/scripts/wine-session.sh" "$build/win64" \
+    ctest --test-dir "$build/win64" -L backdrop --output-on-failure || status=1
+done
+
+echo "== reproducible release (build/host) =="
+ctest --test-dir "$build/host" -L release --output-on-failure || status=1
 
 exit $status

@@ -59,9 +59,9 @@ LRESULT MainWndOnCreate(HWND hWnd, UINT, WPARAM, LPARAM)
     ReleaseDC(hWnd, hdc);
 
     hTitleFont = CreateTitleFont(FW_NORMAL, 0, 72, DEFAULT_CHARSET, "Arial Black");
-    // The backdrop is captured here, while the window is still 0 x 0 and the
-    // desktop shows as it was at start; until it exists the class brush shows.
-    hBackdrop = nullptr;
+    // Captured now, while the window is still 0 x 0 and the desktop shows as
+    // it was at start; without a backdrop the class brush shows.
+    hBackdrop = CreateBackdrop(hWnd);
     SetWindowPos(hWnd, nullptr, 0, 0, nScreenWidth, nScreenHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 
     ZeroMemory(szSetupDir, sizeof(szSetupDir));
@@ -72,22 +72,6 @@ LRESULT MainWndOnCreate(HWND hWnd, UINT, WPARAM, LPARAM)
         szSetupDir[2] = '\0';
 
     PostMessageA(hWnd, WM_COMMAND, IDM_START_WIZARD, 0);
-    return 0;
-}
-
-LRESULT MainWndOnPaint(HWND hWnd, UINT, WPARAM, LPARAM)
-{
-    PAINTSTRUCT ps;
-    HDC hdc = BeginPaint(hWnd, &ps);
-    if (hBackdrop) {
-        HDC hdcMem = CreateCompatibleDC(hdc);
-        HGDIOBJ hOld = SelectObject(hdcMem, hBackdrop);
-        BitBlt(hdc, 0, 0, nScreenWidth, nScreenHeight, hdcMem, 0, 0, SRCCOPY);
-        if (hOld)
-            SelectObject(hdcMem, hOld);
-        DeleteDC(hdcMem);
-    }
-    EndPaint(hWnd, &ps);
     return 0;
 }
 

@@ -17,6 +17,12 @@ extern int nScreenHeight;
 extern int nScreenBits;
 extern HFONT hTitleFont;
 extern HBITMAP hBackdrop;
+// What the backdrop is made from, kept for the whole run: its palette (only
+// at 8 bits per pixel or less), its device-independent description (header
+// and 256-entry colour table, a movable global block) and its pixels.
+extern HPALETTE hBackdropPalette;
+extern HGLOBAL hBackdropInfo;
+extern BYTE* pBackdropBits;
 extern char szSetupDir[WIZARD_TEXT_SIZE];
 extern char szMessageText[WIZARD_TEXT_SIZE];
 extern char szInstallParent[WIZARD_TEXT_SIZE];

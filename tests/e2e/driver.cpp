@@ -378,6 +378,8 @@ int main(int argc, char** argv)
         Need(Check(!records.empty(), "%zu records listed in %s\\manifest.txt", records.size(), gameDir.c_str()));
         std::string left = ResetInstallState();
         Need(Check(left.empty(), "fresh state%s%s", left.empty() ? "" : ", left over:", left.c_str()));
+        if (scenario->prepare)
+            scenario->prepare();
         Start();
         scenario->run();
     } catch (const Abort&) {

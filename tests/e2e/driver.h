@@ -124,8 +124,15 @@ void CheckCopied(const std::string& dir, const std::string& expected);
 void CheckTempGone();
 
 // bTestDrives: needs scripts/test-drives.sh up; pszTemp: the temporary
-// directory of the setup (and the driver), when not the system's.
-struct Scenario { const char* pszName; void (*run)(); bool bTestDrives = false; const char* pszTemp = nullptr; };
+// directory of the setup (and the driver), when not the system's; prepare:
+// what the screen must show before setup.exe starts.
+struct Scenario {
+    const char* pszName;
+    void (*run)();
+    bool bTestDrives = false;
+    const char* pszTemp = nullptr;
+    void (*prepare)() = nullptr;
+};
 // Each scenario file adds its scenarios, and the paths they make that the
 // reset before every run removes, with static objects:
 //   static ScenarioList kMine = {{"name", Run}, {"other", [] { Run2(true); }, true}};

@@ -184,6 +184,35 @@ static void Browser()
     CancelOut(hPage);
 }
 
+// A folder chosen deep enough that a lengthened name takes the install
+// directory past 259 characters: Next neither asks nor creates anything,
+// and the page stays as it was.
+static void LongInstallDir()
+{
+    std::string deep = Join(kGames, std::string(200 - sizeof(kGames), 'd'));
+    Need(Check(CreateDirectoryA(kGames, nullptr) && CreateDirectoryA(deep.c_str(), nullptr), "%s made beforehand (%zu)",
+               deep.c_str(), deep.size()));
+    HWND hPage = DirPage(), hBrowser = OpenBrowser(hPage, kProgramFiles);
+    for (const BrowseStep& step : {BrowseStep{false, kUpItem, "C:\\"}, {false, "QuarnelTestGames", kGames},
+                                   {false, deep.substr(sizeof(kGames)), deep}})
+        Browse(hBrowser, step);
+    // Navigation refuses to go that deep with the long name; typed once
+    // there, the name is taken as it stands.
+    std::string name = kProduct + std::string(60, 'x');
+    LRESULT set = 0;
+    Need(Check(Ask(GetDlgItem(hBrowser, IDC_FOLDER_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), set),
+               "name lengthened to %zu characters", name.size()));
+    std::string dir = Join(deep, name);
+    CloseBrowser(hBrowser, IDOK, hPage, dir);
+    Press(hPage, IDOK);
+    // Whatever Next does is done once the page answers again.
+    Sleep(500);
+    Need(Check(Settled(hPage) && Usable(hPage) && Windows(pi.dwProcessId).size() == 2,
+               "Next on %zu characters: the page stays, nothing else shows", dir.size()));
+    CheckNotMade(dir);
+    CancelOut(hPage);
+}
+
 // A drive too small is refused by the browser and by the page alike, and
 // nothing is made on it; one with more than 4 GiB free is not refused.
 static void Drives()
@@ -211,5 +240,6 @@ static ScenarioList kLocationScenarios = {
     {"existing_dir", ExistingDir},
     {"cancel_on_dir_page", CancelOnDirPage},
     {"browser", Browser},
+    {"long_install_dir", LongInstallDir},
     {"drives", Drives, true},
 };

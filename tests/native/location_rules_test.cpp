@@ -39,6 +39,7 @@ TEST(DriveTable, KeepsEveryRootInOrderUpperCased)
     // entries that are not drive roots are skipped.
     EXPECT_EQ(Parse(std::string("C:\\\0\\\\server\\share\\\0D:", 22)).nCount, 1);
     EXPECT_EQ(Parse(std::string("\0", 1)).nCount, 0);
+    EXPECT_EQ(Parse(std::string("C:\0E:xy\0F:\\\0\0", 14)).nCount, 1);
 }
 
 TEST(InstallDir, RootsOfThreeCharactersOrFewerGetNoSecondBackslash)

@@ -12,6 +12,7 @@
 
 #include <fstream>
 #include <functional>
+#include <share.h>
 
 using namespace qt;
 
@@ -188,6 +189,26 @@ TEST_F(CopyPageTest, StaleArchiveThatCannotBeRemovedIsNeverExtracted)
     EXPECT_EQ(recorder.boxes[0].text, "Can't decompress setup files");
     EXPECT_TRUE(ListFiles(installDir, true).empty() && ListFiles(installDir).empty()) << "nothing installed";
     EXPECT_EQ(ListFiles(tempDir), std::vector<std::string>{"filesdata.dat"}) << "only the held file is left";
+}
+
+// Another run holding its staged file, with its archive beside it: this run
+// fails to stage and leaves both exactly as they were.
+TEST_F(CopyPageTest, SecondRunLeavesTheFirstRunsFilesAlone)
+{
+    std::string gz = tempDir + "\\filesdata.gz", dat = tempDir + "\\filesdata.dat";
+    WriteFile(dat, TextBytes("first run's archive"));
+    FILE* fFirst = _fsopen(gz.c_str(), "wb", _SH_DENYWR);
+    ASSERT_NE(fFirst, nullptr);
+    std::fputs("first run's payload", fFirst);
+    std::fflush(fFirst);
+    MessageRecorder recorder;
+    EXPECT_EQ(ShowCopyPage(nullptr), 1);
+    std::fclose(fFirst);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text, "Can't decompress setup files");
+    EXPECT_EQ(ReadFile(gz), TextBytes("first run's payload"));
+    EXPECT_EQ(ReadFile(dat), TextBytes("first run's archive"));
+    EXPECT_TRUE(ListFiles(installDir, true).empty() && ListFiles(installDir).empty());
 }
 
 // The bar on a 438-pixel control: blue up to the filled width, black beyond,

@@ -4,7 +4,9 @@
 #include "payload/record_name.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -130,23 +132,25 @@ static void PutLE32(Bytes& out, uint32_t v)
 Bytes GzipMember(const Bytes& data)
 {
     Bytes out = {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 11};
-    z_stream zs{};
-    // Raw deflate: the header and trailer are written here, field by field.
-    deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
-    size_t headerSize = out.size();
-    out.resize(headerSize + deflateBound(&zs, static_cast<uLong>(data.size())));
-    zs.next_in = const_cast<Bytef*>(data.data());
-    zs.avail_in = static_cast<uInt>(data.size());
-    zs.next_out = out.data() + headerSize;
-    zs.avail_out = static_cast<uInt>(out.size() - headerSize);
-    int rc = deflate(&zs, Z_FINISH);
-    if (rc != Z_STREAM_END) {
-        deflateEnd(&zs);
-        std::fprintf(stderr, "qpack: deflate failed (%d)\n", rc);
+    // Raw deflate from libdeflate's slowest, strongest level: a few percent
+    // smaller than zlib's best, read by the same inflate. Its output depends
+    // only on the input and the level. The header and trailer are written
+    // here, field by field.
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(12);
+    if (!compressor) {
+        std::fprintf(stderr, "qpack: cannot allocate the deflate compressor\n");
         std::abort();
     }
-    out.resize(headerSize + zs.total_out);
-    deflateEnd(&zs);
+    size_t headerSize = out.size();
+    out.resize(headerSize + libdeflate_deflate_compress_bound(compressor, data.size()));
+    size_t compressed =
+        libdeflate_deflate_compress(compressor, data.data(), data.size(), out.data() + headerSize, out.size() - headerSize);
+    libdeflate_free_compressor(compressor);
+    if (compressed == 0) {
+        std::fprintf(stderr, "qpack: deflate failed\n");
+        std::abort();
+    }
+    out.resize(headerSize + compressed);
     PutLE32(out, static_cast<uint32_t>(crc32(0L, data.data(), static_cast<uInt>(data.size()))));
     PutLE32(out, static_cast<uint32_t>(data.size()));
     return out;

@@ -21,9 +21,9 @@ bool BuildArchive(const std::string& dir, const std::vector<std::string>& names,
 // Appends one record; refuses what BuildArchive refuses for a single entry.
 bool AppendRecord(Bytes& archive, const std::string& name, const Bytes& data, std::string& error);
 
-// One gzip member: deflate at the highest level, no flags, modification time
-// 0, extra flags 0, operating system 11, CRC-32 and length trailer. The same
-// input always gives the same bytes.
+// One gzip member: deflate by libdeflate at its strongest level (12), no
+// flags, modification time 0, extra flags 0, operating system 11, CRC-32 and
+// length trailer. The same input always gives the same bytes.
 Bytes GzipMember(const Bytes& data);
 
 bool ReadWholeFile(const std::string& path, Bytes& data, std::string& error);

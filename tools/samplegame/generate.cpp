@@ -10,6 +10,10 @@
 // the same files.
 //
 // Usage: qsample OUTDIR QUARNEL_EXE UNINSTALL_EXE
+//        qsample --manifest MANIFEST
+// The second form writes only the manifest, the same bytes as the first form
+// writes beside the files: the uninstaller's list of files is made from it
+// before the uninstaller, itself one of the files, exists.
 
 #include <algorithm>
 #include <cerrno>
@@ -1198,12 +1202,33 @@ int Fail(const std::string& message)
     return 1;
 }
 
+// One name a line, in archive order.
+std::string ManifestText()
+{
+    std::string manifest;
+    for (const Entry& e : kFiles) {
+        manifest += e.name;
+        manifest += '\n';
+    }
+    return manifest;
+}
+
+int WriteManifest(const std::string& path)
+{
+    const std::string manifest = ManifestText();
+    if (!WriteFile(path, manifest.data(), manifest.size()))
+        return Fail("cannot write " + path + ": " + std::strerror(errno));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--manifest") == 0)
+        return WriteManifest(argv[2]);
     if (argc != 4) {
-        std::fprintf(stderr, "usage: qsample OUTDIR QUARNEL_EXE UNINSTALL_EXE\n");
+        std::fprintf(stderr, "usage: qsample OUTDIR QUARNEL_EXE UNINSTALL_EXE\n       qsample --manifest MANIFEST\n");
         return 2;
     }
     const std::string outDir = argv[1];
@@ -1232,7 +1257,6 @@ int main(int argc, char** argv)
     if (!MakeDir(outDir) || !MakeDir(outDir + "/GAMEBIN") || !MakeDir(outDir + "/GAMEBIN/sound"))
         return Fail("cannot create the folders under " + outDir + ": " + std::strerror(errno));
 
-    std::string manifest;
     uint64_t total = 0;
     Bytes data;
     for (const Entry& e : kFiles) {
@@ -1268,12 +1292,8 @@ int main(int argc, char** argv)
         if (!WriteFile(path, data.data(), data.size()))
             return Fail("cannot write " + path + ": " + std::strerror(errno));
         total += data.size();
-        manifest += e.name;
-        manifest += '\n';
     }
     if (total != kTotalBytes)
         return Fail("internal error: wrote " + std::to_string(total) + " bytes, not " + std::to_string(kTotalBytes));
-    if (!WriteFile(outDir + "/manifest.txt", manifest.data(), manifest.size()))
-        return Fail("cannot write " + outDir + "/manifest.txt: " + std::strerror(errno));
-    return 0;
+    return WriteManifest(outDir + "/manifest.txt");
 }

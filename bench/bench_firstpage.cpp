@@ -1,0 +1,130 @@
+// bench_firstpage RUNS NAME EXE ARGS TOPCLASS CHILDCLASS [NAME EXE ARGS TOPCLASS CHILDCLASS]...
+//
+// Times, for each program (EXE started with ARGS, "-": none), the interval from CreateProcess to its first page
+// on screen: a visible top-level window of class TOPCLASS that holds a
+// visible descendant whose class begins with CHILDCLASS ("-": none needed),
+// painted (no window of it has anything left to paint) and handed to the
+// display (its thread has come back to its message loop twice). The same
+// test for every program. Runs are interleaved, program after program; each
+// program is ended (with all it started) before the next starts. Prints the
+// median milliseconds as NAME_ms=... lines on stdout; per-run figures go to
+// stderr.
+#include "bench/bench_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+const char* const pszBenchName = "bench_firstpage";
+
+namespace {
+
+struct Program { std::string name, exe, args, topClass, childClass; std::vector<double> ms; };
+
+std::string ClassOf(HWND hWnd)
+{
+    char sz[256] = "";
+    return GetClassNameA(hWnd, sz, sizeof(sz)) ? sz : "";
+}
+
+struct Search { DWORD pid; const Program* program; HWND hFound; };
+
+// A visible descendant of the wanted class, and nothing left to paint.
+bool PageReady(HWND hTop, const Program& program)
+{
+    struct Walk { const Program* program; bool bChild, bDirty; } walk = {&program, program.childClass == "-", false};
+    EnumChildWindows(hTop, [](HWND hWnd, LPARAM lParam) -> BOOL {
+        auto& w = *reinterpret_cast<Walk*>(lParam);
+        if (!IsWindowVisible(hWnd))
+            return TRUE;
+        w.bChild |= ClassOf(hWnd).rfind(w.program->childClass, 0) == 0;
+        w.bDirty |= GetUpdateRect(hWnd, nullptr, FALSE) != FALSE;
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&walk));
+    return walk.bChild && !walk.bDirty && !GetUpdateRect(hTop, nullptr, FALSE);
+}
+
+HWND FindPage(DWORD pid, const Program& program)
+{
+    Search search = {pid, &program, nullptr};
+    EnumWindows([](HWND hWnd, LPARAM lParam) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(lParam);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hWnd, &owner);
+        if (owner == s.pid && IsWindowVisible(hWnd) && ClassOf(hWnd) == s.program->topClass &&
+            PageReady(hWnd, *s.program))
+            s.hFound = hWnd;
+        return !s.hFound;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+double TimeFirstPage(const Program& program)
+{
+    HANDLE hJob = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    std::string dir = program.exe.substr(0, program.exe.find_last_of('\\'));
+    std::string commandLine = "\"" + program.exe + "\"" + (program.args == "-" ? "" : " " + program.args);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!hJob || !SetInformationJobObject(hJob, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+        Fail("no job object");
+
+    double t0 = NowMs();
+    if (!CreateProcessA(program.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        dir.c_str(), &si, &pi) ||
+        !AssignProcessToJobObject(hJob, pi.hProcess) || ResumeThread(pi.hThread) == static_cast<DWORD>(-1))
+        Fail("cannot start " + program.exe);
+    HWND hPage = nullptr;
+    for (;;) {
+        if ((hPage = FindPage(pi.dwProcessId, program))) {
+            // Painted windows reach the display once their thread is idle.
+            DWORD_PTR ignored;
+            if (SendMessageTimeoutA(hPage, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) &&
+                SendMessageTimeoutA(hPage, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) &&
+                PageReady(hPage, program))
+                break;
+        }
+        if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0)
+            Fail(program.name + " exited before its first page showed");
+        if (NowMs() - t0 > 60000)
+            Fail(program.name + " showed no first page within 60 s");
+    }
+    double ms = NowMs() - t0;
+
+    TerminateJobObject(hJob, 0);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    CloseHandle(hJob);
+    Sleep(300);  // the windows of the ended process leave the display
+    return ms;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int nRuns = argc >= 7 && (argc - 2) % 5 == 0 ? std::atoi(argv[1]) : 0;
+    if (nRuns < 1)
+        Fail("usage: bench_firstpage RUNS NAME EXE ARGS TOPCLASS CHILDCLASS [NAME EXE ARGS TOPCLASS CHILDCLASS]...");
+    std::vector<Program> programs;
+    for (int i = 2; i < argc; i += 5)
+        programs.push_back({argv[i], argv[i + 1], argv[i + 2], argv[i + 3], argv[i + 4], {}});
+
+    // One run of each first, untimed: file caches and Wine's own first-use costs.
+    for (Program& program : programs)
+        TimeFirstPage(program);
+    for (int nRun = 1; nRun <= nRuns; ++nRun)
+        for (Program& program : programs) {
+            program.ms.push_back(TimeFirstPage(program));
+            std::fprintf(stderr, "run %d: %s %.1f ms\n", nRun, program.name.c_str(), program.ms.back());
+        }
+    for (const Program& program : programs)
+        std::printf("%s_ms=%.1f\n", program.name.c_str(), Median(program.ms));
+    return 0;
+}
