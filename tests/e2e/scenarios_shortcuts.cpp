@@ -281,6 +281,62 @@ static void RunShortcutPage(unsigned flags)
         Check(!Exists(kTypedGroup), "%s not made", kTypedGroup);
 }
 
+// The installation removed again the way a user would: the uninstall
+// entry's command, here unattended (/S). A saved game the player added in a
+// folder of their own stays, with the install folder that holds it; a
+// tampered "Progdir" of a drive's root makes it refuse, removing nothing.
+static bool WriteAll(const std::string& path, const std::string& text)
+{
+    HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD cbWritten = 0;
+    bool bWritten = hFile != INVALID_HANDLE_VALUE &&
+                    WriteFile(hFile, text.data(), static_cast<DWORD>(text.size()), &cbWritten, nullptr) &&
+                    cbWritten == text.size();
+    if (hFile != INVALID_HANDLE_VALUE)
+        CloseHandle(hFile);
+    return bWritten;
+}
+static void UninstallRoundTrip(bool bTampered)
+{
+    RunShortcutPage(0);
+    std::string group = Join(Programs(), kProduct), saves = Join(kDefaultDir, "Saves"), save = Join(saves, "slot1.sav");
+    Need(Check(CreateDirectoryA(saves.c_str(), nullptr) && WriteAll(save, "level 7"), "saved game %s", save.c_str()));
+    if (bTampered)
+        Need(Check(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kUninstall, "Progdir", REG_SZ, "C:\\", 4) == ERROR_SUCCESS,
+                   "\"Progdir\" set to C:\\"));
+    std::string command = ValueOf(kUninstall, "UninstallString");
+    Need(Check(command == Sz(Join(kDefaultDir, "uninstall.exe")), "uninstall entry names %s", command.c_str()));
+    command.erase(0, command.find(':', command.find(':') + 1) + 1);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION run = {};
+    std::string commandLine = "\"" + command + "\" /S";
+    Need(Check(CreateProcessA(command.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                              &run),
+               "started %s", commandLine.c_str()));
+    DWORD dwExit = STILL_ACTIVE;
+    bool bEnded = WaitForSingleObject(run.hProcess, 60000) == WAIT_OBJECT_0 && GetExitCodeProcess(run.hProcess, &dwExit);
+    CloseHandle(run.hThread);
+    CloseHandle(run.hProcess);
+    Check(bEnded && dwExit == (bTampered ? 2u : 0u), "uninstaller exit code %lu", static_cast<unsigned long>(dwExit));
+
+    std::string states = RecordStates(kDefaultDir);
+    Check(states == Expected(bTampered ? records.size() : 0), "records (W whole, - none): %s", states.c_str());
+    Check(ReadAll(save) == "level 7", "the saved game is still there");
+    Check(IsDir(Join(kDefaultDir, "AImages")) == bTampered, "AImages %s", bTampered ? "kept" : "removed");
+    for (const std::string& link : {Join(group, "Quarnel.lnk"), Join(group, "Uninstall.lnk"),
+                                    Join(group, "Readme.lnk"), Join(Desktop(), kLinkDesktop)})
+        Check(Exists(link) == bTampered, "%s %s", link.c_str(), bTampered ? "kept" : "removed");
+    Check(IsDir(group) == bTampered, "%s %s", group.c_str(), bTampered ? "kept" : "removed");
+    for (const char* pszKey : {kAppPaths, kUninstall}) {
+        HKEY hKey = nullptr;
+        bool bKept = RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKey, 0, KEY_READ, &hKey) == ERROR_SUCCESS;
+        if (hKey)
+            RegCloseKey(hKey);
+        Check(bKept == bTampered, "HKLM\\%s %s", pszKey, bTampered ? "kept" : "removed");
+    }
+}
+
 static ScenarioList kShortcutScenarios = {
     {"shortcuts_finish", [] { RunShortcutPage(0); }},
     {"shortcuts_no_desktop", [] { RunShortcutPage(UNCHECK); }},
@@ -289,6 +345,8 @@ static ScenarioList kShortcutScenarios = {
     {"shortcuts_cancel_yes", [] { RunShortcutPage(CANCEL_YES); }},
     {"shortcuts_no_programs_folder", [] { RunShortcutPage(NO_PROGRAMS); }},
     {"shortcuts_browser", [] { RunShortcutPage(BROWSE); }},
+    {"uninstall_round_trip", [] { UninstallRoundTrip(false); }},
+    {"uninstall_tampered_progdir", [] { UninstallRoundTrip(true); }},
     // The demo: the same walk, for its screenshots.
     {"walkthrough", [] { RunShortcutPage(0); }},
 };
