@@ -4,6 +4,7 @@
 #include "resources/resource.h"
 #include "shell/folder_list.h"
 #include "shell/msgmap.h"
+#include "shell/shell.h"
 #include "shell/wizard_state.h"
 #include "shortcuts/shortcuts.h"
 
@@ -70,7 +71,7 @@ static LRESULT GroupBrowseOnNotify(HWND hDlg, UINT, WPARAM, LPARAM lParam)
             item.cchTextMax = sizeof(szName);
             if (SendMessageA(hGroupList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
                 !GroupNavigateInto(szGroupParent, sizeof(szGroupParent), szName))
-                MessageBeep(0xFFFFFFFF);
+                MessageBeep(MB_BEEP);
         }
     }
     FillFolderList(hDlg, hGroupList, szGroupParent, LIST_GROUP);
