@@ -62,7 +62,7 @@ game_dir="" game_manifest=""
 
 cmake -S "$root" -B "$build/host" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUARNEL_SANITIZE=OFF >/dev/null
-cmake --build "$build/host" --parallel 2 --target qpack qsample qart qpecheck
+cmake --build "$build/host" --parallel 2 --target qpack qsample qunlist qart qpecheck
 
 # The same configuration as the shipping dev tree (build/win32), made
 # reproducible and stripped.
