@@ -79,7 +79,7 @@ bool GroupNavigateInto(char* pszParent, size_t cchParent, const char* pszName)
 
 int ShellFolderFromValue(char* szFolder, size_t cchFolder, const char* pData, size_t cbData)
 {
-    size_t cch = strnlen(pData, cbData);
+    size_t cch = cbData == 0 ? 0 : strnlen(pData, cbData);
     if (cch == 0)
         return 0;
     size_t cchKeep = pData[cch - 1] == '\\' ? cch - 1 : cch;
