@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <regex>
 
@@ -369,4 +370,29 @@ int main(int argc, char** argv)
     }
     std::printf("%s %s\n", failures ? "FAIL" : "PASS", pszScenario);
     return failures ? 1 : 0;
+}
+
+std::string GameFile(const std::string& name) { return ReadAll(Join(gameDir, name)); }
+
+void StartAgain()
+{
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    pi = {};
+    hMain = nullptr;
+    Start();
+}
+
+void NeedDrive(const char* pszRoot)
+{
+    if (GetDriveTypeA(pszRoot) > DRIVE_NO_ROOT_DIR)
+        return;
+    std::printf("SKIP %s: needs drive %s (scripts/test-drives.sh up, as root)\n", pszScenario, pszRoot);
+    std::exit(77);
+}
+
+MatrixRow::~MatrixRow()
+{
+    std::printf("MATRIX | %s | %s | %s | %s |\n", pszFault, pszExpected, seen.c_str(),
+                failures ? "FAIL" : "pass");
 }

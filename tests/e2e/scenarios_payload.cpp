@@ -6,9 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-// The copy page's and the decompression's boxes leave the caption to the
-// system; the decompression names zlib's reason after the program's name.
-constexpr BoxDesc kCantDecompress = {"cant-decompress", "Can't decompress setup files", OK, "hand", "Error"};
+// The decompression's box leaves the caption to the system and names zlib's
+// reason after the program's name.
 constexpr BoxDesc kGzError = {"gzip-error", "setup: ", OK, "none", "Error", "[\\s\\S]+"};
 
 // The copy page ends with 1: the cancel message, nothing else.
