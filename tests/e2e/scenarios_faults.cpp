@@ -212,19 +212,22 @@ template <size_t i> Scenario CraftedScenario()
 }
 
 // Through the browser: the drive's letter typed into its drive box, the
-// folder name typed over the proposed one; OK, and the page shows dir.
+// folder name typed into its emptied edit (a sent message overtakes the
+// posted keys, so the name is whole only once every key is handled); OK,
+// and the page shows dir.
 static void ChooseDir(HWND hPage, const char* pszDrive, const std::string& name, const std::string& dir)
 {
     Press(hPage, IDC_BROWSE);
     HWND hBrowser = Dialog(kBrowser, hPage), hName = GetDlgItem(hBrowser, IDC_FOLDER_NAME);
+    LRESULT set = 0;
+    std::string typed, shown;
     bool bTyped = PostChars(GetDlgItem(hBrowser, IDC_DRIVE_COMBO), pszDrive) &&
-                  PostMessageA(hName, EM_SETSEL, 0, -1) && PostChars(hName, name) &&
-                  PollUntil(APPEAR_MS, [&] { return TextOf(hName) == name; }) && Settled(hBrowser);
-    Need(Check(bTyped, "browser: drive \"%s\", folder \"%s\" typed", pszDrive, TextOf(hName).c_str()));
+                  Ask(hName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""), set) && PostChars(hName, name) &&
+                  PollUntil(APPEAR_MS, [&] { return (typed = TextOf(hName)) == name; });
+    Need(Check(bTyped, "browser: drive \"%s\" and folder \"%s\" typed", pszDrive, typed.c_str()));
     PressToClose(hBrowser, IDOK, "dir-browser");
-    std::string shown;
-    Need(Check(PollUntil(APPEAR_MS, [&] { return (shown = TextOf(GetDlgItem(hPage, IDC_TARGET_EDIT))) == dir; }),
-               "page shows \"%s\"", shown.c_str()));
+    bool bShown = PollUntil(APPEAR_MS, [&] { return (shown = TextOf(GetDlgItem(hPage, IDC_TARGET_EDIT))) == dir; });
+    Need(Check(bShown, "page shows \"%s\"", shown.c_str()));
     PressToClose(hPage, IDOK, "install-dir page");
 }
 
