@@ -393,6 +393,13 @@ void NeedDrive(const char* pszRoot)
 
 MatrixRow::~MatrixRow()
 {
-    std::printf("MATRIX | %s | %s | %s | %s |\n", pszFault, pszExpected, seen.c_str(),
-                failures ? "FAIL" : "pass");
+    std::string states = dir.empty() ? "" : RecordStates(dir);
+    auto count = [&](char state) { return static_cast<size_t>(std::count(states.begin(), states.end(), state)); };
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(pi.hProcess, &code);
+    std::printf("MATRIX | %s | %s | %s", pszFault, pszExpected, seen.c_str());
+    if (!dir.empty())
+        std::printf("; %zu whole, %zu other, %zu absent", count('W'), count('P'), count('-'));
+    std::printf(code == STILL_ACTIVE ? "; running" : "; exit %lu", code);
+    std::printf(" | %s |\n", failures ? "FAIL" : "pass");
 }

@@ -145,9 +145,10 @@ void StartAgain();
 void NeedDrive(const char* pszRoot);
 // One row of the fault matrix, printed as a table line when the scenario
 // ends, however it ends: the fault, what the installer should do, what was
-// seen, and whether every check held.
+// seen (the scenario's words, the game's files in dir when given, the exit
+// code), and whether every check held.
 struct MatrixRow {
     const char *pszFault, *pszExpected;
-    std::string seen;
+    std::string dir = "", seen = "aborted";
     ~MatrixRow();
 };

@@ -90,20 +90,6 @@ static void CheckUntouched(const std::string& installDir)
           written.substr(0, 300).c_str());
 }
 
-// What the run left, for the matrix: the game's files and the exit code.
-static std::string Seen(const char* pszShown, const std::string& dir)
-{
-    std::string states = RecordStates(dir);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(pi.hProcess, &code);
-    char szSeen[256];
-    std::snprintf(szSeen, sizeof(szSeen), "%s; %zu whole, %zu damaged, %zu absent; exit %lu", pszShown,
-                  static_cast<size_t>(std::count(states.begin(), states.end(), 'W')),
-                  static_cast<size_t>(std::count(states.begin(), states.end(), 'P')),
-                  static_cast<size_t>(std::count(states.begin(), states.end(), '-')), code);
-    return szSeen;
-}
-
 // The copy page ends by itself: no box of its own, the cancel message, exit 0.
 static void CopyEnds(HWND hPage)
 {
@@ -181,24 +167,24 @@ static void Craft(const Crafted& c)
 
 static void RunCrafted(const Crafted& c)
 {
-    MatrixRow row{c.pszFault, c.pszExpected, "aborted"};
+    MatrixRow row{c.pszFault, c.pszExpected, kDefaultDir};
     HWND hPage = CopyPageWithDefaults();
     if (!c.bGzip) {
         Box(kNotGzip, nullptr, IDOK);
         Box(kCantDecompress, hPage, IDOK);
         CopyEnds(hPage);
         CheckCopied(kDefaultDir, Expected(0));
-        row.seen = Seen("gzip error, can't decompress, canceled", kDefaultDir);
+        row.seen = "gzip error, can't decompress, canceled";
     } else if (c.nReal == records.size()) {
         Installed(kDefaultDir, hPage);
         Check(!Exists(Join(kDefaultDir, c.pszExtra)), "%s not written", c.pszExtra);
-        row.seen = Seen("installed", kDefaultDir);
+        row.seen = "installed";
     } else {
         std::vector<size_t> seen = FollowCopy(hPage, kDefaultDir);
         Check(!seen.empty() && seen.back() == c.nReal - 1, "the run stops after record %zu", c.nReal);
         CopyEnds(hPage);
         CheckCopied(kDefaultDir, Expected(c.nReal));
-        row.seen = Seen("canceled", kDefaultDir);
+        row.seen = "canceled";
     }
     CheckUntouched(kDefaultDir);
 }
@@ -239,10 +225,11 @@ static ULONGLONG Pages(ULONGLONG cb) { return (cb + 4095) / 4096 * 4096; }
 static void DiskFills()
 {
     MatrixRow row{"disk fills during the extraction", "the run stops at the record that does not fit, no cut file, "
-                  "temporary files removed, canceled", "aborted"};
+                  "temporary files removed, canceled", kFillDir};
     ChooseDir(DirPage(), "s", kProduct, kFillDir);
     FollowCopy(CopyPage(), kFillDir);
     Ends(kCanceled);
+    row.seen = "canceled";
     std::string states = RecordStates(kFillDir);
     size_t n = std::min(states.find_first_not_of('W'), records.size());
     Need(Check(n > 0 && n < records.size(), "%zu records whole before the drive filled", n));
@@ -266,7 +253,6 @@ static void DiskFills()
           "record %zu (%llu bytes) did not fit in the %lld bytes left beside the staged files", n + 1, cbRecord,
           room);
     CheckUntouched(kFillDir);
-    row.seen = Seen("canceled", kFillDir);
 }
 
 // Killed between two records, then started again with the defaults: the
@@ -274,7 +260,7 @@ static void DiskFills()
 static void KilledMidway()
 {
     MatrixRow row{"installer killed during the extraction, run again",
-                  "existing-directory question; Yes; every file whole; temporary files removed", "aborted"};
+                  "existing-directory question; Yes; every file whole; temporary files removed", kDefaultDir};
     size_t nKilled = 0;
     FollowCopy(CopyPageWithDefaults(), kDefaultDir, [&](size_t i) {
         if (nKilled || i < 20)
@@ -286,11 +272,15 @@ static void KilledMidway()
     std::string states = RecordStates(kDefaultDir);
     size_t nWhole = std::min(states.find_first_not_of('W'), records.size());
     Need(Check(nKilled && nWhole >= nKilled && nWhole < records.size(), "killed: %s", states.c_str()));
+    char szTemp[MAX_PATH] = "";
+    GetTempPathA(sizeof(szTemp), szTemp);
+    std::string staged = Join(szTemp, "filesdata.gz"), archive = Join(szTemp, "filesdata.dat");
+    Check(Exists(staged) && Exists(archive), "the killed run left %s and %s", staged.c_str(), archive.c_str());
     StartAgain();
     Answer(DirPage(), IDOK, kExists, IDYES, false);
     Installed(kDefaultDir);
+    row.seen = "killed; again: directory-exists, Yes, installed";
     CheckUntouched(kDefaultDir);
-    row.seen = Seen("directory-exists, Yes, installed", kDefaultDir);
 }
 
 // A folder name in the ANSI code page typed into the browser: the files lie
@@ -298,10 +288,11 @@ static void KilledMidway()
 static void NonAsciiDir()
 {
     MatrixRow row{"install directory outside ASCII (a-umlaut, code page 1252)",
-                  "installed under the name as typed", "aborted"};
+                  "installed under the name as typed", kNonAsciiDir};
     Need(Check(GetACP() == 1252, "ANSI code page %u", GetACP()));
     ChooseDir(DirPage(), "", kNonAsciiName, kNonAsciiDir);
     Installed(kNonAsciiDir);
+    row.seen = "installed";
     WIN32_FIND_DATAW fd;
     HANDLE hFind = FindFirstFileW(L"C:\\Program files\\Qu*rnel", &fd);
     bool bNamed = hFind != INVALID_HANDLE_VALUE && wcscmp(fd.cFileName, L"Qu\u00e4rnel") == 0 &&
@@ -311,7 +302,6 @@ static void NonAsciiDir()
         FindClose(hFind);
     Check(bNamed, "the only folder like it is Qu\\u00e4rnel, the game in it");
     CheckUntouched(kNonAsciiDir);
-    row.seen = Seen("installed", kNonAsciiDir);
 }
 
 static ScenarioList kFaultScenarios = {
