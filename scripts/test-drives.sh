@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # test-drives.sh up|down TREE: gives the Wine prefix of the x86_64 build tree
-# TREE two drives for the end-to-end tests: Q: (a 1 MiB tmpfs, too small to
-# install on) and R: (a 4200 MiB tmpfs, more free bytes than 32 bits hold;
-# tmpfs reserves nothing, so it costs no memory). Run it while no wineserver
+# TREE three drives for the end-to-end tests: Q: (a 1 MiB tmpfs, too small to
+# install on), R: (a 4200 MiB tmpfs, more free bytes than 32 bits hold;
+# tmpfs reserves nothing, so it costs no memory) and S: (a 32 MiB tmpfs: room
+# for the free-space check and the staged payload with its archive, not for
+# the game's files beside them, so it fills during the extraction). Run it while no wineserver
 # runs for the prefix: Wine lists a new drive letter only after a restart.
 # Mounting needs root; without it, or when a mount fails, no drive is linked
 # and the drive scenarios report themselves skipped. Both actions are
@@ -15,7 +17,7 @@ esac
 action="$1"
 tree="$(cd "$2" && pwd)"
 prefix="$tree/wineprefix"
-drives=("q small 1m" "r big 4200m")
+drives=("q small 1m" "r big 4200m" "s fill 32m")
 
 down() {
   local letter name size dir
@@ -64,4 +66,4 @@ for d in "${drives[@]}"; do
   fi
   ln -sfn "$dir" "$prefix/dosdevices/$letter:"
 done
-echo "test-drives: Q: = $tree/drives/small (1 MiB), R: = $tree/drives/big (4200 MiB)"
+echo "test-drives: Q: = $tree/drives/small (1 MiB), R: = $tree/drives/big (4200 MiB), S: = $tree/drives/fill (32 MiB)"

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <regex>
 
@@ -387,4 +388,36 @@ int main(int argc, char** argv)
     }
     std::printf("%s %s\n", failures ? "FAIL" : "PASS", pszScenario);
     return failures ? 1 : 0;
+}
+
+std::string GameFile(const std::string& name) { return ReadAll(Join(gameDir, name)); }
+
+void StartAgain()
+{
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    pi = {};
+    hMain = nullptr;
+    Start();
+}
+
+void NeedDrive(const char* pszRoot)
+{
+    if (GetDriveTypeA(pszRoot) > DRIVE_NO_ROOT_DIR)
+        return;
+    std::printf("SKIP %s: needs drive %s (scripts/test-drives.sh up, as root)\n", pszScenario, pszRoot);
+    std::exit(77);
+}
+
+MatrixRow::~MatrixRow()
+{
+    std::string states = dir.empty() ? "" : RecordStates(dir);
+    auto count = [&](char state) { return static_cast<size_t>(std::count(states.begin(), states.end(), state)); };
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(pi.hProcess, &code);
+    std::printf("MATRIX | %s | %s | %s", pszFault, pszExpected, seen.c_str());
+    if (!dir.empty())
+        std::printf("; %zu whole, %zu other, %zu absent", count('W'), count('P'), count('-'));
+    std::printf(code == STILL_ACTIVE ? "; running" : "; exit %lu", code);
+    std::printf(" | %s |\n", failures ? "FAIL" : "pass");
 }

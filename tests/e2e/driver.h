@@ -143,3 +143,22 @@ struct Scenario {
 struct ScenarioList { ScenarioList(std::initializer_list<Scenario> scenarios); };
 struct MadePaths { MadePaths(std::initializer_list<std::string> paths); };
 struct ResetStep { ResetStep(std::string (*reset)()); };
+
+// Fault-matrix support, for scenarios that need more than the steps above.
+// The copy page's error box leaves the caption to the system.
+constexpr BoxDesc kCantDecompress = {"cant-decompress", "Can't decompress setup files", OK, "hand", "Error"};
+// The bytes of one of the game's files as they went into the payload.
+std::string GameFile(const std::string& name);
+// Starts setup.exe again, as a user would after the first run ended.
+void StartAgain();
+// Reports the scenario skipped (exit 77) when the drive is not there.
+void NeedDrive(const char* pszRoot);
+// One row of the fault matrix, printed as a table line when the scenario
+// ends, however it ends: the fault, what the installer should do, what was
+// seen (the scenario's words, the game's files in dir when given, the exit
+// code), and whether every check held.
+struct MatrixRow {
+    const char *pszFault, *pszExpected;
+    std::string dir = "", seen = "aborted";
+    ~MatrixRow();
+};

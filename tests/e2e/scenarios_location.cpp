@@ -32,6 +32,7 @@ static void CheckNotMade(const std::string& path) { Check(!IsDir(path), "%s not 
 static void ExistingDir()
 {
     Need(Check(CreateDirectoryA(kDefaultDir, nullptr), "%s made beforehand", kDefaultDir));
+    MatrixRow row{"install directory exists", "asked on every Next until Yes; installed into it", kDefaultDir};
     HWND hPage = DirPage(), hEdit = GetDlgItem(hPage, IDC_TARGET_EDIT);
     bool bTyped = PostMessageA(hEdit, EM_SETSEL, 0, -1) && PostChars(hEdit, kTyped) &&
                   PollUntil(APPEAR_MS, [&] { return TextOf(hEdit) == kTyped; });
@@ -39,14 +40,17 @@ static void ExistingDir()
     for (int answer : {IDNO, IDNO, IDYES})
         Answer(hPage, IDOK, kExists, answer, answer == IDNO);
     Installed(kDefaultDir);
+    row.seen = "directory-exists No, No, Yes; installed";
     CheckNotMade(kTyped);
 }
 
 static void CancelOnDirPage()
 {
+    MatrixRow row{"Cancel on the install-dir page", "No: the page stays; Yes: canceled, nothing made"};
     HWND hPage = DirPage();
     Answer(hPage, IDCANCEL, kConfirm, IDNO);
     CancelOut(hPage);
+    row.seen = "No: stays; Yes: canceled";
     CheckNotMade(kDefaultDir);
 }
 
@@ -189,6 +193,7 @@ static void Browser()
 // and the page stays as it was.
 static void LongInstallDir()
 {
+    MatrixRow row{"install directory over 259 characters", "Next stays on the page, asks nothing, makes nothing"};
     std::string deep = Join(kGames, std::string(200 - sizeof(kGames), 'd'));
     Need(Check(CreateDirectoryA(kGames, nullptr) && CreateDirectoryA(deep.c_str(), nullptr), "%s made beforehand (%zu)",
                deep.c_str(), deep.size()));
@@ -210,6 +215,7 @@ static void LongInstallDir()
     Need(Check(Settled(hPage) && Usable(hPage) && Windows(pi.dwProcessId).size() == 2,
                "Next on %zu characters: the page stays, nothing else shows", dir.size()));
     CheckNotMade(dir);
+    row.seen = "Next: the page stays";
     CancelOut(hPage);
 }
 
@@ -217,6 +223,7 @@ static void LongInstallDir()
 // nothing is made on it; one with more than 4 GiB free is not refused.
 static void Drives()
 {
+    MatrixRow row{"install drive too small", "browser and page refuse it, nothing made there", Join(kBig, kProduct)};
     Check(FreeBytes(kSmall) < REQUIRED_KB * 1000, "%s has %llu bytes free", kSmall, FreeBytes(kSmall));
     Check(FreeBytes(kBig) > 0xFFFFFFFFu, "%s has %llu bytes free", kBig, FreeBytes(kBig));
     HWND hPage = DirPage(), hBrowser = OpenBrowser(hPage, kProgramFiles);
@@ -226,6 +233,7 @@ static void Drives()
     Answer(hPage, IDOK, kNoSpaceBox, IDNO);
     std::vector<std::string> made = Entries(kSmall, false);
     Check(made.empty(), "nothing created on %s (%s)", kSmall, made.empty() ? "empty" : made[0].c_str());
+    row.seen = "browser-no-space, no-space; then installed on a drive over 4 GiB";
 
     // Reopened, the browser stands on the drive chosen last.
     hBrowser = OpenBrowser(hPage, kSmall);

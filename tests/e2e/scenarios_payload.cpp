@@ -6,9 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-// The copy page's and the decompression's boxes leave the caption to the
-// system; the decompression names zlib's reason after the program's name.
-constexpr BoxDesc kCantDecompress = {"cant-decompress", "Can't decompress setup files", OK, "hand", "Error"};
+// The decompression's box leaves the caption to the system and names zlib's
+// reason after the program's name.
 constexpr BoxDesc kGzError = {"gzip-error", "setup: ", OK, "none", "Error", "[\\s\\S]+"};
 
 // The copy page ends with 1: the cancel message, nothing else.
@@ -23,6 +22,9 @@ static void CopyCanceled(HWND hPage)
 // the one being written when it is seen are whole, none after.
 static void CancelCopy(bool bMidway)
 {
+    MatrixRow row{bMidway ? "Cancel on the copy page between records" : "Cancel while the payload is staged",
+                  bMidway ? "records up to the click whole, none after; canceled"
+                          : "the first record whole, none after; canceled", kDefaultDir};
     HWND hPage = CopyPageWithDefaults();
     size_t nPressed = 0;  // the record read before the click, from 1
     if (!bMidway)
@@ -33,6 +35,7 @@ static void CancelCopy(bool bMidway)
                 nPressed = i + 1, Press(hPage, IDCANCEL);
         });
     CopyCanceled(hPage);
+    row.seen = "canceled";
     size_t nWhole = std::min(RecordStates(kDefaultDir).find_first_not_of('W'), records.size());
     Check(bMidway ? nPressed && nWhole >= nPressed && nWhole < records.size() : nWhole == 1,
           "pressed after record %zu was read: %zu records whole", nPressed, nWhole);
@@ -52,9 +55,12 @@ static void ReadOnlyGameFile()
     // shares only reading keeps it from being opened for writing.
     HANDLE hHold = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     Need(Check(bMade && hHold != INVALID_HANDLE_VALUE, "read-only %s made beforehand", path.c_str()));
+    MatrixRow row{"game file that cannot be replaced", "stops at its record, silently; the file kept; canceled",
+                  kDefaultDir};
     HWND hPage = DirPage();
     Answer(hPage, IDOK, kExists, IDYES, false);
     CopyCanceled(CopyPage());
+    row.seen = "canceled";
     CheckCopied(kDefaultDir, Expected(nLocked, "P"));
     Check(ReadAll(path) == "kept", "%s unchanged", path.c_str());
     CloseHandle(hHold);
@@ -66,6 +72,11 @@ static void ReadOnlyGameFile()
 // page usable: Cancel pressed there changes nothing the user sees.
 static void BadPayload(bool bDamaged, bool bCancelDuringBox = false)
 {
+    MatrixRow row{bCancelDuringBox ? "Cancel during the decompression's message"
+                  : bDamaged       ? "payload damaged (a byte flipped, cut short) or staged on a full drive"
+                                   : "payload missing",
+                  bDamaged ? "gzip error, can't decompress, canceled; no game file" : "can't decompress, canceled; "
+                  "no game file", kDefaultDir};
     HWND hPage = CopyPageWithDefaults(), hStatus = GetDlgItem(hPage, IDC_COPY_STATUS);
     if (bCancelDuringBox) {
         Wait("gzip-error box", [](HWND hWnd) { return ClassOf(hWnd) == "#32770" && GetDlgItem(hWnd, MSGBOX_TEXT); });
@@ -79,6 +90,7 @@ static void BadPayload(bool bDamaged, bool bCancelDuringBox = false)
     Check(bRead && status == want, "status line \"%s\"", status.c_str());
     Box(kCantDecompress, hPage, IDOK);
     CopyCanceled(hPage);
+    row.seen = bDamaged ? "gzip error, can't decompress, canceled" : "can't decompress, canceled";
     // The damaged payload's run has made AImages by then, the missing one's nothing.
     std::vector<std::string> made = Entries(kDefaultDir, false);
     Check(made == std::vector<std::string>(bDamaged, "AImages"), "no game file written in %s (%zu entries)",

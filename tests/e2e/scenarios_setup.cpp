@@ -8,6 +8,7 @@
 // Esc asks again.
 static void AgreementPage()
 {
+    MatrixRow row{"Cancel on the agreement page", "No: the page stays as it was; Esc, Yes: canceled"};
     HWND hPage = Agreement(), hEdit = GetDlgItem(hPage, IDC_LICENCE_TEXT);
     static char szLicence[1 << 16];
     HMODULE hSetup = LoadLibraryExA(setupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -41,7 +42,9 @@ static void AgreementPage()
     Need(Check(Usable(hKey) && PostMessageA(hKey, WM_KEYDOWN, VK_ESCAPE, scan) &&
                    PostMessageA(hKey, WM_KEYUP, VK_ESCAPE, scan | LPARAM{3} << 30),
                "press Esc"));
+    row.seen = "No: stays as it was";
     CancelOut(hPage, 0);
+    row.seen += "; Esc, Yes: canceled";
 }
 
 static ScenarioList kSetupScenarios = {
