@@ -6,6 +6,9 @@
 #include "tests/common/test_support.h"
 #include "tests/e2e/driver.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
@@ -66,19 +69,33 @@ static Tree Snapshot()
 }
 static void TakeSnapshot() { before = Snapshot(); }
 
+// The machine's common folders as the shell works them out.
+static std::string ShellFolder(int csidl)
+{
+    char sz[MAX_PATH] = "";
+    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, sz)) ? sz : "";
+}
+
 // Nothing the user had is gone, and nothing is new or changed outside the
-// install directory: the temporary directory is as it was, since whatever
-// the run writes there must go again.
+// install directory and what the shortcut page makes (the program group and
+// the desktop shortcut): the temporary directory is as it was, since
+// whatever the run writes there must go again.
 static void CheckUntouched(const std::string& installDir)
 {
+    std::string group = Lower(Join(ShellFolder(CSIDL_COMMON_PROGRAMS), kProduct));
+    std::string desktopLink = Lower(Join(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY), "Quarnel.lnk"));
     std::string inside = Lower(installDir) + "\\", removed, written;
+    auto made = [&](const std::string& path) {
+        return (path + "\\").compare(0, inside.size(), inside) == 0 || path == desktopLink ||
+               (path + "\\").compare(0, group.size() + 1, group + "\\") == 0;
+    };
     Tree after = Snapshot();
     for (const auto& [path, what] : before)
         removed += after.count(path) ? "" : " " + path;
     for (const auto& [path, what] : after) {
         auto was = before.find(path);
         bool bKept = was != before.end() && was->second == what;
-        written += bKept || (path + "\\").compare(0, inside.size(), inside) == 0 ? "" : " " + path;
+        written += bKept || made(path) ? "" : " " + path;
     }
     Check(!before.empty() && removed.empty(), "nothing the user had removed (%zu entries)%s", before.size(),
           removed.substr(0, 300).c_str());
@@ -331,6 +348,30 @@ static void NonAsciiDir()
     if (hFind != INVALID_HANDLE_VALUE)
         FindClose(hFind);
     Check(bNamed, "the only folder like it is Qu\\u00e4rnel, the game in it");
+    // The entries and the shortcuts name it too, read back as Unicode.
+    const std::wstring wDir = L"C:\\Program files\\Qu\u00e4rnel";
+    wchar_t wsz[MAX_PATH] = L"";
+    DWORD cb = sizeof(wsz);
+    Check(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quarnel",
+                       L"Progdir", RRF_RT_REG_SZ, nullptr, wsz, &cb) == ERROR_SUCCESS && wDir == wsz,
+          "Progdir names Qu\\u00e4rnel");
+    std::string link = Join(Join(ShellFolder(CSIDL_COMMON_PROGRAMS), kProduct), "Quarnel.lnk");
+    std::wstring wLink(link.begin(), link.end());
+    wsz[0] = L'\0';
+    CoInitialize(nullptr);
+    IShellLinkW* pLink = nullptr;
+    IPersistFile* pFile = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&pLink))) &&
+        SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile))) &&
+        SUCCEEDED(pFile->Load(wLink.c_str(), STGM_READ)))
+        pLink->GetPath(wsz, MAX_PATH, nullptr, SLGP_RAWPATH);
+    if (pFile)
+        pFile->Release();
+    if (pLink)
+        pLink->Release();
+    CoUninitialize();
+    Check(wDir + L"\\quarnel.exe" == wsz, "%s points into Qu\\u00e4rnel", link.c_str());
     CheckUntouched(kNonAsciiDir);
 }
 
