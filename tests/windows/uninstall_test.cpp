@@ -167,11 +167,12 @@ TEST_F(UninstallTest, KeepsWhatTheUserAddedAndOtherProgramsLinks)
     EXPECT_FALSE(KeyExists(kUninstallKey));
 }
 
+// No value, a folder the rules refuse (each reason is the rules' test), and
+// a folder other than the one it was started from.
 TEST_F(UninstallTest, RefusesAnInstallFolderItCannotTrustAndRemovesNothing)
 {
     fs::create_directories(FsPath(scratch.Path("Other")));
-    for (const std::string& value : {std::string("C:\\"), std::string("C:"), std::string(), std::string("Games\\Quarnel"),
-                                     progdir + "\\..\\Quarnel", scratch.Path("Other")}) {
+    for (const std::string& value : {std::string(), progdir + "\\..\\Quarnel", scratch.Path("Other")}) {
         SCOPED_TRACE(value);
         SetValue(kUninstallKey, "Progdir", value);  // empty: no value at all
         EXPECT_EQ(Run(), static_cast<DWORD>(UNINSTALL_REFUSED));
