@@ -105,9 +105,8 @@ MessageRecorder::MessageRecorder() : previous_(pfnMessageBox)
     pActiveRecorder = this;
     pfnMessageBox = [](HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uStyle) {
         MessageRecorder* p = pActiveRecorder;
-        p->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle,
-                            p->context ? p->context() : "", pszCaption ? pszCaption : ""});
-        return p->nAnswer;
+        p->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle, p->context ? p->context() : ""});
+        return IDOK;
     };
 }
 

@@ -52,16 +52,15 @@ private:
 // relative names.
 std::vector<std::string> ListFiles(const fs::path& root, bool bDirectories = false);
 
-// Puts itself in place of the message box while it lives.
+// Puts itself in place of the message box while it lives; every box answers OK.
 class MessageRecorder {
 public:
     MessageRecorder();
     ~MessageRecorder() { pfnMessageBox = previous_; }
     // context: what the test wants to know at the moment a box shows.
-    struct Box { HWND hOwner; std::string text; bool bNullCaption; UINT uStyle; std::string context, caption; };
+    struct Box { HWND hOwner; std::string text; bool bNullCaption; UINT uStyle; std::string context; };
     std::vector<Box> boxes;
     std::function<std::string()> context;
-    int nAnswer = IDOK;  // what every box answers
 
 private:
     MESSAGEBOXPROC previous_;

@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <numeric>
 #include <sstream>
 
 using namespace qt;
@@ -79,7 +77,7 @@ TEST(SampleGame, HasTheInstallersShapeAndIsReproducible)
               (std::vector<std::string>{"quarnel.exe", "uninstall.exe", "readme.rtf"}));
 
     size_t nInGamebin = 0, nInSound = 0;
-    std::vector<size_t> sizes;
+    uint64_t cbTotal = 0;
     for (const std::string& name : names) {
         SCOPED_TRACE(name);  // names the packer would refuse fail the build already
         nInGamebin += name.rfind("GAMEBIN\\", 0) == 0;
@@ -87,22 +85,13 @@ TEST(SampleGame, HasTheInstallersShapeAndIsReproducible)
         const Bytes data = ReadFile(a + "\\" + name);
         EXPECT_FALSE(data.empty());
         EXPECT_TRUE(data == ReadFile(b + "\\" + name)) << "differs between two runs";
-        sizes.push_back(data.size());
+        cbTotal += data.size();
         if (name.size() > 4 && name.substr(name.size() - 4) == ".wav")
             ExpectWave(data);
     }
     EXPECT_EQ(nInGamebin, 76u);  // everything after the first three
     EXPECT_EQ(nInSound, 21u);
-    EXPECT_EQ(std::accumulate(sizes.begin(), sizes.end(), uint64_t(0)), 20951292u);
-    // One largest and one smallest file.
-    const auto largest = std::max_element(sizes.begin(), sizes.end());
-    const auto smallest = std::min_element(sizes.begin(), sizes.end());
-    for (auto [it, pszName, cb] :
-         {std::tuple{largest, "GAMEBIN\\stage2.cur", 2816000u}, {smallest, "GAMEBIN\\game.cfg", 108u}}) {
-        EXPECT_EQ(names[static_cast<size_t>(it - sizes.begin())], pszName);
-        EXPECT_EQ(*it, cb);
-        EXPECT_EQ(std::count(sizes.begin(), sizes.end(), *it), 1);
-    }
+    EXPECT_EQ(cbTotal, 20951292u);
 
     EXPECT_TRUE(ReadFile(a + "/quarnel.exe") == ReadFile(game));
     EXPECT_TRUE(ReadFile(a + "/uninstall.exe") == ReadFile(uninstall));

@@ -26,10 +26,6 @@ std::vector<std::string> Values(const char* pszInstallDir, const char* pszProgra
 
 TEST(RegistryValues, SixTextValuesInWriteOrderSizedWithTheirTerminator)
 {
-    EXPECT_STREQ(szShellFoldersKey, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
-    EXPECT_STREQ(szAppPathsKey, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths");
-    EXPECT_STREQ(szUninstallKey, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-    EXPECT_STREQ(szProductKey, "Quarnel");
     // Paths as they stand: no quotes, even with blanks; no backslash added.
     EXPECT_EQ(Values("C:\\Games\\Quarnel", "C:\\Menu\\Programs\\Quarnel"),
               (std::vector<std::string>{"App Paths||1|Quarnel|8", "App Paths|Path|1|C:\\Games\\Quarnel|17",

@@ -1,7 +1,7 @@
 // The backdrop made in this process: a capture that cannot be made leaves
 // nothing behind; at 8 bits per pixel (an 8-bit picture whatever the
-// display's depth) the palette is the picture's colour table; painting, with
-// and without the palette, leaks no GDI object.
+// display's depth) it has a palette; painting, with and without the palette,
+// leaks no GDI object.
 #include "setup/setup.h"
 #include "shell/wizard_state.h"
 
@@ -72,7 +72,7 @@ TEST_F(BackdropTest, NoCaptureLeavesNothingBehind)
     EXPECT_EQ(GdiObjectCount(), nBefore);
 }
 
-TEST_F(BackdropTest, EightBitPaletteIsTheColourTableAndRepaintingLeaksNothing)
+TEST_F(BackdropTest, EightBitPictureHasAPaletteAndRepaintingLeaksNothing)
 {
     for (int nBits : {32, 8}) {
         SCOPED_TRACE(nBits);
@@ -83,17 +83,10 @@ TEST_F(BackdropTest, EightBitPaletteIsTheColourTableAndRepaintingLeaksNothing)
         auto* pInfo = static_cast<BITMAPINFO*>(GlobalLock(hBackdropInfo));
         ASSERT_TRUE(pInfo && GlobalSize(hBackdropInfo) == 1064);
         EXPECT_EQ(pInfo->bmiHeader.biBitCount, nBits > 8 ? 24 : 8);
-        ASSERT_EQ(hBackdropPalette != nullptr, nBits == 8);
-        PALETTEENTRY entries[256] = {};
-        if (hBackdropPalette) {
-            ASSERT_EQ(GetPaletteEntries(hBackdropPalette, 0, 256, entries), 256u);
-        }
-        for (int i = 0; hBackdropPalette && i < 256; ++i) {
-            const RGBQUAD& q = pInfo->bmiColors[i];
-            EXPECT_TRUE(entries[i].peRed == q.rgbRed && entries[i].peGreen == q.rgbGreen &&
-                        entries[i].peBlue == q.rgbBlue && entries[i].peFlags == PC_NOCOLLAPSE)
-                << "entry " << i;
-        }
+        // The palette's colours are the table's (backdrop rules, and the
+        // 8-bit screen's end-to-end run); here: made at 8 bits only, whole.
+        PALETTEENTRY entries[256];
+        EXPECT_EQ(hBackdropPalette ? GetPaletteEntries(hBackdropPalette, 0, 256, entries) : 0u, nBits == 8 ? 256u : 0u);
         GlobalUnlock(hBackdropInfo);
 
         // The count sees one object more; a hundred paints leave it as it was.

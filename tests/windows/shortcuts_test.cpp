@@ -1,8 +1,8 @@
 // The registry entries against Wine's registry, the shell links through its
-// shell-link object, and the shortcut page and its browser in this process,
-// from the real setup.exe's templates.
+// shell-link object, and the group browser's link limit in this process, from
+// the real setup.exe's template. What the page's Finish and Cancel leave, and
+// the browser's walk up and into folders, are checked end to end.
 #include "resources/resource.h"
-#include "shell/folder_list.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
 #include "shortcuts/shortcuts.h"
@@ -40,13 +40,6 @@ std::vector<std::string> ProductValues()
     for (const RegistryValue& value : aRegistryValues)
         values.push_back(Value(Under(value.pszKey), value.pszName));
     return values;
-}
-void DeleteProductKeys()
-{
-    for (const char* pszKey : {szAppPathsKey, szUninstallKey}) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, Under(pszKey).c_str());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, Under(pszKey).c_str());
-    }
 }
 
 // HKEY_LOCAL_MACHINE of this process redirected to a scratch key holding the
@@ -91,7 +84,7 @@ private:
 
 TEST(RegistryEntries, SixTextValuesReplacedOthersKept)
 {
-    DeleteProductKeys();
+    ScratchMachine machine;
     SetValue(Under(szUninstallKey), "Other", REG_SZ, "kept");
     SetValue(Under(szUninstallKey), "Scdir", REG_DWORD, "old");
     StrCopy(szInstallDir, "C:\\Games\\Quarnel");
@@ -103,7 +96,6 @@ TEST(RegistryEntries, SixTextValuesReplacedOthersKept)
                                                          "1:31:C:\\Games\\Quarnel\\uninstall.exe",
                                                          "1:25:C:\\Menu\\Programs\\Quarnel", "1:17:C:\\Games\\Quarnel"}));
     EXPECT_EQ(Value(Under(szUninstallKey), "Other"), "1:5:kept");
-    DeleteProductKeys();
 }
 
 // A parent that cannot be opened for writing, or a product key that cannot
@@ -123,32 +115,9 @@ TEST(RegistryEntries, UnwritableKeysSkipOnlyTheirEntry)
     }
 }
 
-// The machine's own Shell Folders values, put back whatever happens.
-class SavedShellFolder {
-public:
-    explicit SavedShellFolder(const char* pszName) : pszName_(pszName)
-    {
-        bHad_ = RegGetValueA(HKEY_LOCAL_MACHINE, szShellFoldersKey, pszName, RRF_RT_ANY | RRF_NOEXPAND, &dwType_, szData_,
-                             &cbData_) == ERROR_SUCCESS;
-    }
-    ~SavedShellFolder()
-    {
-        if (bHad_)
-            RegSetKeyValueA(HKEY_LOCAL_MACHINE, szShellFoldersKey, pszName_, dwType_, szData_, cbData_);
-        else
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, szShellFoldersKey, pszName_);
-    }
-
-private:
-    const char* pszName_;
-    bool bHad_;
-    DWORD dwType_ = 0, cbData_ = sizeof(szData_);
-    char szData_[SHORTCUT_TEXT_SIZE] = {};
-};
-
 TEST(RegistryEntries, ShellFolderReadWithoutOneTrailingBackslash)
 {
-    SavedShellFolder saved("Common Programs");
+    ScratchMachine machine;
     struct Case { DWORD dwType; const char* pszData; int nResult; const char* pszFolder; };
     for (const Case& c : {Case{REG_SZ, "D:\\Menu\\Programs\\", 1, "D:\\Menu\\Programs"}, {REG_SZ, "", 0, "unchanged"},
                           {REG_EXPAND_SZ, "%SystemDrive%\\Menu", 1, "%SystemDrive%\\Menu"},
@@ -161,7 +130,6 @@ TEST(RegistryEntries, ShellFolderReadWithoutOneTrailingBackslash)
         EXPECT_EQ(ReadShellFolder(szFolder, "Common Programs"), c.nResult) << (c.pszData ? c.pszData : "missing");
         EXPECT_STREQ(szFolder, c.pszFolder);
     }
-    ScratchMachine machine;
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, szShellFoldersKey);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, szShellFoldersKey);
     char szFolder[SHORTCUT_TEXT_SIZE] = "unchanged";
@@ -237,135 +205,36 @@ TEST(ShellLink, SavesTargetAndDescriptionOnlyRefusesWhatCannotBeSaved)
     EXPECT_EQ(ReadLink(scratch.Path("Game.lnk")), scratch.Path("other.exe") + "|2");
 }
 
-// The page and its browser over a scratch machine: its Shell Folders point
-// into a scratch tree that holds the game's three link targets.
-class ShortcutPageTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        hAppInstance = LoadLibraryExA(WinePath(SETUP_EXE_UNIX).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(hAppInstance, nullptr);
-        for (const char* pszDir : {"Programs", "Programs\\!early", "Programs\\Games", "Desktop", "Game"})
-            ASSERT_TRUE(CreateDirectoryA(scratch.Path(pszDir).c_str(), nullptr));
-        for (const char* pszFile : {"quarnel.exe", "uninstall.exe", "readme.rtf"})
-            WriteFile(scratch.Path("Game\\") + pszFile, TextBytes(pszFile));
-        SetValue(szShellFoldersKey, "Common Programs", REG_SZ, scratch.Path("Programs\\"));
-        SetValue(szShellFoldersKey, "Common Desktop", REG_SZ, scratch.Path("Desktop"));
-        StrCopy(szInstallDir, scratch.Path("Game").c_str());
-        StrCopy(szProductFolder, "Quarnel");
-        szOpenFolder[0] = '\0';
-    }
-    void TearDown() override
-    {
-        FreeLibrary(hAppInstance);
-        hAppInstance = nullptr;
-    }
-    // Every shortcut made, as "folder\link>target|description".
-    std::vector<std::string> Links()
-    {
-        std::vector<std::string> links;
-        for (const std::string& name : ListFiles(scratch.FsRoot()))
-            if (name.size() > 4 && name.substr(name.size() - 4) == ".lnk")
-                links.push_back(name + ">" + Relative(ReadLink(scratch.Path(name))));
-        return links;
-    }
-
-    std::string Relative(const std::string& path) const
-    {
-        std::string root = scratch.Path() + "\\";
-        return path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path;
-    }
-
-    ScratchMachine machine;
+// Deeper through the product-folder item until the group's longest link
+// would pass 259 characters: that step changes nothing.
+TEST(GroupBrowser, StopsWhereTheGroupsLinksWouldPass259Characters)
+{
     ScratchDir scratch;
-};
-
-// Commands posted to the page as it opens, handled by its own modal loop;
-// IDC_DESKTOP_CHECK is a click on the box.
-std::vector<WPARAM> pageScript;
-LRESULT CALLBACK RunScript(int nCode, WPARAM wParam, LPARAM lParam)
-{
-    auto* pMsg = reinterpret_cast<CWPSTRUCT*>(lParam);
-    if (nCode == HC_ACTION && pMsg->message == WM_INITDIALOG && GetDlgItem(pMsg->hwnd, IDC_DESKTOP_CHECK))
-        for (WPARAM command : pageScript)
-            command == IDC_DESKTOP_CHECK ? PostMessageA(GetDlgItem(pMsg->hwnd, IDC_DESKTOP_CHECK), BM_CLICK, 0, 0)
-                                         : PostMessageA(pMsg->hwnd, WM_COMMAND, command, 0);
-    return CallNextHookEx(nullptr, nCode, wParam, lParam);
-}
-
-TEST_F(ShortcutPageTest, FinishMakesTheShortcutsCancelOnlyTheEntries)
-{
-    const std::vector<std::string> group = {"Programs\\Quarnel\\Quarnel.lnk>Game\\quarnel.exe|Quarnel",
-                                            "Programs\\Quarnel\\Readme.lnk>Game\\Readme.rtf|Readme",
-                                            "Programs\\Quarnel\\Uninstall.lnk>Game\\uninstall.exe|Uninstall"};
-    std::vector<std::string> all = {"Desktop\\Quarnel.lnk>Game\\quarnel.exe|Quarnel"};
-    all.insert(all.end(), group.begin(), group.end());
-    struct Case { std::vector<WPARAM> script; int nAnswer; INT_PTR nResult; std::vector<std::string> links; size_t nBoxes; };
-    HHOOK hHook = SetWindowsHookExA(WH_CALLWNDPROC, RunScript, nullptr, GetCurrentThreadId());
-    for (const Case& c : {Case{{IDOK}, IDNO, 0, all, 0}, {{IDCANCEL, IDOK}, IDNO, 0, all, 1},
-                          {{IDCANCEL}, IDYES, 1, {}, 1}, {{IDC_DESKTOP_CHECK, IDOK}, IDNO, 0, group, 0}}) {
-        SCOPED_TRACE(c.script.size() * 10 + c.links.size());
-        std::filesystem::remove_all(scratch.FsRoot() / "Desktop" / "Quarnel.lnk");
-        std::filesystem::remove_all(scratch.FsRoot() / "Programs" / "Quarnel");
-        szOpenFolder[0] = '\0';
-        pageScript = c.script;
-        MessageRecorder recorder;
-        recorder.nAnswer = c.nAnswer;
-        EXPECT_EQ(ShowShortcutPage(nullptr), c.nResult);
-        EXPECT_EQ(Links(), c.links);
-        EXPECT_STREQ(szGroupParent, scratch.Path("Programs").c_str());
-        EXPECT_EQ(szOpenFolder, c.nResult ? "" : scratch.Path("Programs\\Quarnel"));
-        EXPECT_EQ(Value(Under(szUninstallKey), "Scdir"), "1:" + std::to_string(scratch.Path("Programs").size() + 9) +
-                                                              ":" + scratch.Path("Programs\\Quarnel"));
-        ASSERT_EQ(recorder.boxes.size(), c.nBoxes);
-        for (const auto& box : recorder.boxes)
-            EXPECT_EQ(box.text + "|" + box.caption + "|" + std::to_string(box.uStyle),
-                      "Cancel creating the shortcuts?|Confirmation|" + std::to_string(MB_YESNO | MB_ICONQUESTION));
-    }
-    UnhookWindowsHookEx(hHook);
-}
-
-// The browser walks szGroupParent: the up item by what it is (a folder
-// sorting ahead of it is entered), and no step past the links' limit.
-TEST_F(ShortcutPageTest, BrowserEntersFoldersGoesUpAndRefusesTooLongPaths)
-{
+    hAppInstance = LoadLibraryExA(WinePath(SETUP_EXE_UNIX).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(hAppInstance, nullptr);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&icc);
-    StrCopy(szGroupParent, scratch.Path("Programs").c_str());
+    StrCopy(szProductFolder, "Quarnel");
+    StrCopy(szGroupParent, scratch.Path().c_str());
     HWND hDlg = CreateDialogParamA(hAppInstance, "IDD_BROWSE_SHORTCUT", nullptr, GroupBrowseDlgProc, 0);
     ASSERT_NE(hDlg, nullptr);
-    auto doubleClick = [&](const char* pszItem) {
-        char szText[256];
-        LVFINDINFOA find = {LVFI_STRING, pszItem, 0, {0, 0}, 0};
-        int nItem = static_cast<int>(SendMessageA(hGroupList, LVM_FINDITEMA, static_cast<WPARAM>(-1),
-                                                  reinterpret_cast<LPARAM>(&find)));
+    std::string before;
+    do {
+        before = szGroupParent;
+        LVFINDINFOA find = {LVFI_STRING, "Quarnel", 0, {0, 0}, 0};
+        LRESULT nItem = SendMessageA(hGroupList, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
         LVITEMA state = {};
         state.stateMask = state.state = LVIS_SELECTED;
         SendMessageA(hGroupList, LVM_SETITEMSTATE, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(&state));
         NMHDR header = {hGroupList, IDC_GROUP_LIST, static_cast<UINT>(NM_DBLCLK)};
         SendMessageA(hDlg, WM_NOTIFY, IDC_GROUP_LIST, reinterpret_cast<LPARAM>(&header));
-        GetDlgItemTextA(hDlg, IDC_GROUP_PATH, szText, sizeof(szText));
-        EXPECT_EQ(std::string(szText), std::string(szGroupParent) + "\\Quarnel") << pszItem;
-        return nItem;
-    };
-    EXPECT_EQ(doubleClick("!early"), 0) << "sorts ahead of the up item";
-    EXPECT_STREQ(szGroupParent, scratch.Path("Programs\\!early").c_str());
-    doubleClick(szUpItem);
-    doubleClick("Games");
-    EXPECT_STREQ(szGroupParent, scratch.Path("Programs\\Games").c_str());
-
-    // Deeper through the product-folder item until the group's longest link
-    // would pass 259 characters: that step changes nothing.
-    std::string before;
-    do {
-        before = szGroupParent;
-        doubleClick("Quarnel");
     } while (before != szGroupParent);
+    EXPECT_GT(before.size(), scratch.Path().size() + 8 * 10) << "the product folder entered again and again";
     EXPECT_LE(LongestGroupLinkPath(szGroupParent), MAX_LINK_PATH);
     EXPECT_GT(LongestGroupLinkPath((before + "\\Quarnel").c_str()), MAX_LINK_PATH);
-    SendMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_STREQ(szGroupParent, before.c_str()) << "Cancel keeps the folder reached";
     DestroyWindow(hDlg);
+    FreeLibrary(hAppInstance);
+    hAppInstance = nullptr;
 }
 
 }  // namespace

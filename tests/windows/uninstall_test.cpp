@@ -3,13 +3,11 @@
 // uninstaller among them, the uninstall entry and App Paths key under HKLM,
 // the program group's links and the desktop link. It is started from the
 // install folder, with /S unless a test answers its question.
+#include "shortcuts/shortcuts.h"
 #include "tests/common/test_support.h"
 #include "tools/uninstaller/uninstall_rules.h"
 
 #include <gtest/gtest.h>
-
-#include <objbase.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <fstream>
@@ -43,24 +41,16 @@ void SetValue(const char* pszKey, const char* pszName, const std::string& value)
         RegSetKeyValueA(HKEY_LOCAL_MACHINE, pszKey, pszName, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
 }
 
+// Links as Setup makes them.
 void MakeLink(const std::string& link, const std::string& target)
 {
-    IShellLinkA* pLink = nullptr;
-    IPersistFile* pFile = nullptr;
-    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                               reinterpret_cast<void**>(&pLink)), S_OK);
-    pLink->SetPath(target.c_str());
-    ASSERT_EQ(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile)), S_OK);
-    EXPECT_EQ(pFile->Save(std::wstring(link.begin(), link.end()).c_str(), TRUE), S_OK) << link;
-    pFile->Release();
-    pLink->Release();
+    ASSERT_EQ(CreateShellLink(target.c_str(), link.c_str(), ""), S_OK) << link;
 }
 
 class UninstallTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         std::ifstream manifest(WinePath(GAME_TREE_UNIX) + "\\manifest.txt");
         for (std::string name; std::getline(manifest, name);)
             files.push_back(name);
@@ -100,7 +90,6 @@ protected:
         SetValue(kShellFoldersKey, "Common Desktop", savedDesktop);
         SetEnvironmentVariableA("TEMP", szSavedTemp);
         SetEnvironmentVariableA("TMP", szSavedTemp);
-        CoUninitialize();
     }
 
     // Starts the uninstaller from the install folder in a job that ends it
@@ -178,11 +167,12 @@ TEST_F(UninstallTest, KeepsWhatTheUserAddedAndOtherProgramsLinks)
     EXPECT_FALSE(KeyExists(kUninstallKey));
 }
 
+// No value, a folder the rules refuse (each reason is the rules' test), and
+// a folder other than the one it was started from.
 TEST_F(UninstallTest, RefusesAnInstallFolderItCannotTrustAndRemovesNothing)
 {
     fs::create_directories(FsPath(scratch.Path("Other")));
-    for (const std::string& value : {std::string("C:\\"), std::string("C:"), std::string(), std::string("Games\\Quarnel"),
-                                     progdir + "\\..\\Quarnel", scratch.Path("Other")}) {
+    for (const std::string& value : {std::string(), progdir + "\\..\\Quarnel", scratch.Path("Other")}) {
         SCOPED_TRACE(value);
         SetValue(kUninstallKey, "Progdir", value);  // empty: no value at all
         EXPECT_EQ(Run(), static_cast<DWORD>(UNINSTALL_REFUSED));
