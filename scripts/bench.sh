@@ -21,7 +21,10 @@
 # (bench_firstpage.exe, on a 1920x1080 screen, runs interleaved) of setup.exe
 # (the agreement page), of an empty program showing one window
 # (bench_window.exe, normal and full-screen) and of an NSIS installer of the
-# same tree with a licence page.
+# same tree with a licence page; and a whole installation driven with the
+# default choices (bench_install.exe, on a 1920x1080 screen, interleaved), from
+# start to the success message, against the NSIS installer with a licence page
+# from start to its enabled Close button.
 #
 # Usage: scripts/bench.sh [RUNS]   (default 7; QUARNEL_BENCH_RUNS works too)
 # The x86_64 tree is $QUARNEL_BUILD_DIR/win64 (default build/win64); it is
@@ -232,12 +235,35 @@ measure_firstpage() {
   echo "bench: per-run figures in $work/bench_backdrop.log and $work/bench_firstpage.log"
 }
 
+# On a 1920x1080 screen: whole installations driven with the default choices,
+# from the start to the success message (setup.exe: agreement, directory,
+# copy run, shortcut page) and to the enabled Close button (the NSIS peer:
+# licence, then its files).
+measure_install() {
+  local out setup_ms nsis_ms
+  out=$("$WINE64" "$tree/bench/bench_install.exe" "$runs" \
+    setup "$(wine_path "$tree/setup.exe")" 'C:\Program files\Quarnel' 'Quarnel was successfully installed' \
+    'I Agree,Next,Finish' \
+    nsis "$(wine_path "$work/peer-licence.exe")" 'C:\quarnel-bench\peer' Close 'I Agree' \
+    </dev/null 2>"$work/bench_install.log") ||
+    { cat "$work/bench_install.log" >&2; fail "bench_install.exe failed"; }
+  out=${out//$'\r'/}
+  read_figures "$out" bench_install.exe setup_ms nsis_ms
+  echo "== Whole installation driven with the defaults on a 1920x1080 screen, $runs runs each (interleaved), medians in ms =="
+  printf '%-62s %9s\n' \
+    "setup.exe: start to the success message" "$setup_ms" \
+    "NSIS installer: start to Close (licence, files)" "$nsis_ms" \
+    "ratio setup.exe / NSIS" "$(awk -v a="$setup_ms" -v b="$nsis_ms" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')"
+  echo "bench: per-run figures, with the time of each click, in $work/bench_install.log"
+}
+
 if [ "${1:-}" = --inside ]; then
   # Re-entered by the outer part through wine-session.sh, with its variables.
   eval "$QUARNEL_BENCH_STATE"
   case "${2:-}" in
     backdrop) measure_backdrop ;;
     firstpage) measure_firstpage ;;
+    install) measure_install ;;
     *) measure ;;
   esac
   exit 0
@@ -250,10 +276,10 @@ tree="$build/win64"
 if [ ! -f "$tree/build.ninja" ]; then
   "$root/scripts/build.sh"
 else
-  cmake --build "$tree" --target bench_payload bench_noop bench_copy bench_backdrop bench_window bench_firstpage \
+  cmake --build "$tree" --target bench_payload bench_noop bench_copy bench_backdrop bench_window bench_firstpage bench_install \
     payload setup
 fi
-for exe in bench_payload bench_noop bench_copy bench_backdrop bench_window bench_firstpage; do
+for exe in bench_payload bench_noop bench_copy bench_backdrop bench_window bench_firstpage bench_install; do
   [ -f "$tree/bench/$exe.exe" ] || fail "$tree/bench/$exe.exe was not built"
 done
 tree="$(cd "$tree" && pwd)"
@@ -300,3 +326,5 @@ xvfb-run -a -s "-screen 0 3840x2160x24 -nolisten tcp" \
   "$root/scripts/wine-session.sh" "$tree" bash "$self" --inside backdrop
 xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
   "$root/scripts/wine-session.sh" "$tree" bash "$self" --inside firstpage
+xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" \
+  "$root/scripts/wine-session.sh" "$tree" bash "$self" --inside install

@@ -4,6 +4,7 @@
 #include "tests/e2e/driver.h"
 
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -13,10 +14,29 @@ constexpr char kUpItem[] = "........", kLinkDesktop[] = "Quarnel.lnk";
 constexpr char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quarnel";
 constexpr char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quarnel";
+// The two parent keys the entries go under, and what a user who may read but
+// not write them is allowed (read, delete, and changing the permissions back).
+constexpr const char* kEntryParents[] = {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+                                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"};
+constexpr char kReadOnly[] = "D:P(A;;KRSDWD;;;WD)", kFullAccess[] = "D:(A;OICI;KA;;;WD)";
+static bool SetKeyAccess(const char* pszKey, const char* pszSddl)
+{
+    PSECURITY_DESCRIPTOR pSecurity = nullptr;
+    HKEY hKey = nullptr;
+    bool bSet = ConvertStringSecurityDescriptorToSecurityDescriptorA(pszSddl, SDDL_REVISION_1, &pSecurity, nullptr) &&
+                RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKey, 0, WRITE_DAC, &hKey) == ERROR_SUCCESS &&
+                RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pSecurity) == ERROR_SUCCESS;
+    if (hKey)
+        RegCloseKey(hKey);
+    LocalFree(pSecurity);
+    return bSet;
+}
+
 // Made below the browser's top folder; the second sorts ahead of the up item.
 constexpr char kTestGroups[] = "QuarnelTestGroups", kEarly[] = "!Early";
 constexpr char kTypedGroup[] = "C:\\QuarnelTypedGroup", kFallbackGroup[] = "C:\\Quarnel";
-static MadePaths kShortcutsMade = {kTypedGroup, kFallbackGroup};
+constexpr char kDeepRoot[] = "C:\\QuarnelDeep";
+static MadePaths kShortcutsMade = {kTypedGroup, kFallbackGroup, kDeepRoot};
 
 constexpr BoxDesc kConfirmShortcuts = {"confirm-shortcuts", "Cancel creating the shortcuts?", YESNO, "question",
                                        "Confirmation"};
@@ -47,6 +67,13 @@ static std::string BrowserTop()
 static std::string ResetShortcuts()
 {
     std::string left;
+    for (const char* pszKey : kEntryParents) {
+        HKEY hKey = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKey, 0, KEY_WRITE, &hKey) == ERROR_SUCCESS)
+            RegCloseKey(hKey);
+        else if (!SetKeyAccess(pszKey, kFullAccess))
+            left += std::string(" locked HKLM\\") + pszKey;
+    }
     for (auto [pszName, folder] : {std::pair{"Common Programs", Programs()}, {"Common Desktop", Desktop()}})
         if (folder.empty() || RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, pszName, REG_SZ, folder.c_str(),
                                               static_cast<DWORD>(folder.size() + 1)) != ERROR_SUCCESS)
@@ -101,11 +128,14 @@ static std::string ValueOf(const char* pszKey, const char* pszName)
 static std::string Sz(const std::string& text) { return "1:" + std::to_string(text.size() + 1) + ":" + text; }
 
 // What the page left: the six values naming the group; the group's three
-// shortcuts and the desktop's one, each pointing at its game file, or none.
-static void CheckShortcuts(const std::string& group, bool bGroup, bool bDesktop)
+// shortcuts (bLinks, in the group when made) and the desktop's one, each
+// pointing at its game file, or none.
+static void CheckShortcuts(const std::string& group, bool bGroup, bool bLinks, bool bDesktop, bool bEntries = true)
 {
     std::vector<std::string> values, expected = {Sz(kProduct), Sz(kDefaultDir), Sz(kProduct),
                                                   Sz(Join(kDefaultDir, "uninstall.exe")), Sz(group), Sz(kDefaultDir)};
+    if (!bEntries)
+        expected.assign(expected.size(), "-");
     for (auto [pszKey, pszName] : {std::pair{kAppPaths, ""}, {kAppPaths, "Path"}, {kUninstall, "DisplayName"},
                                    {kUninstall, "UninstallString"}, {kUninstall, "Scdir"}, {kUninstall, "Progdir"}})
         values.push_back(ValueOf(pszKey, pszName));
@@ -117,9 +147,9 @@ static void CheckShortcuts(const std::string& group, bool bGroup, bool bDesktop)
     Check(IsDir(group) == bGroup, "%s %s", group.c_str(), bGroup ? "made" : "not made");
     struct Link { std::string folder; const char *pszName, *pszTarget, *pszDescription; bool bMade; };
     for (const Link& link : {Link{Desktop(), kLinkDesktop, "quarnel.exe", "Quarnel", bDesktop},
-                             {group, "Quarnel.lnk", "quarnel.exe", "Quarnel", bGroup},
-                             {group, "Uninstall.lnk", "uninstall.exe", "Uninstall", bGroup},
-                             {group, "Readme.lnk", "Readme.rtf", "Readme", bGroup}}) {
+                             {group, "Quarnel.lnk", "quarnel.exe", "Quarnel", bLinks},
+                             {group, "Uninstall.lnk", "uninstall.exe", "Uninstall", bLinks},
+                             {group, "Readme.lnk", "Readme.rtf", "Readme", bLinks}}) {
         std::string path = Join(link.folder, link.pszName), target = Join(kDefaultDir, link.pszTarget);
         std::string read = LinkOf(path);
         Check(link.bMade ? read == target + "|" + link.pszDescription && Exists(target) : !Exists(path),
@@ -217,17 +247,35 @@ enum : unsigned {
     CANCEL_NO = 8,    // Cancel answered No first
     CANCEL_YES = 16,  // ends with Cancel answered Yes instead of Finish
     BROWSE = 32,      // the browser walked up to its top and into two folders before its Cancel
+    DEEP = 64,        // "Common Programs" so deep that the group fits but none of its links would
+    LOCKED = 128,     // the parent keys of both entries readable but not writable
 };
+// 245 characters: the group (253) can be made, its links (264 to 267) cannot.
+static const std::string kDeepPrograms = std::string(kDeepRoot) + "\\" + std::string(120, 'd') + "\\" +
+                                         std::string(245 - sizeof(kDeepRoot) - 121, 'e');
 static void RunShortcutPage(unsigned flags)
 {
-    struct { bool bNoPrograms, bUncheck, bTyped, bCancelNo, bCancelYes, bBrowse; } run = {
-        (flags & NO_PROGRAMS) != 0, (flags & UNCHECK) != 0, (flags & TYPED) != 0,
-        (flags & CANCEL_NO) != 0, (flags & CANCEL_YES) != 0, (flags & BROWSE) != 0};
+    struct { bool bNoPrograms, bUncheck, bTyped, bCancelNo, bCancelYes, bBrowse, bDeep, bLocked; } run = {
+        (flags & NO_PROGRAMS) != 0, (flags & UNCHECK) != 0, (flags & TYPED) != 0, (flags & CANCEL_NO) != 0,
+        (flags & CANCEL_YES) != 0,  (flags & BROWSE) != 0,  (flags & DEEP) != 0,  (flags & LOCKED) != 0};
+    for (const char* pszKey : kEntryParents)
+        if (run.bLocked)
+            Need(Check(SetKeyAccess(pszKey, kReadOnly), "HKLM\\%s made read-only", pszKey));
     // Asked before the value goes: the shell writes it back when asked.
     std::string programs = Programs(), groups = Join(BrowserTop(), kTestGroups), early = Join(groups, kEarly);
     if (run.bNoPrograms)
         Need(Check(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common Programs") == ERROR_SUCCESS,
                    "\"Common Programs\" removed beforehand"));
+    if (run.bDeep) {
+        std::string deep = kDeepPrograms;
+        Need(Check(CreateDirectoryA(kDeepRoot, nullptr) &&
+                       CreateDirectoryA(deep.substr(0, deep.rfind('\\')).c_str(), nullptr) &&
+                       CreateDirectoryA(deep.c_str(), nullptr) &&
+                       RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, "Common Programs", REG_SZ, deep.c_str(),
+                                       static_cast<DWORD>(deep.size() + 1)) == ERROR_SUCCESS,
+                   "\"Common Programs\" set to a folder of %zu characters", deep.size()));
+        programs = deep;
+    }
     if (run.bBrowse)
         Need(Check(CreateDirectoryA(groups.c_str(), nullptr) && CreateDirectoryA(early.c_str(), nullptr),
                    "%s made beforehand", early.c_str()));
@@ -275,7 +323,10 @@ static void RunShortcutPage(unsigned flags)
         PressToClose(hPage, IDOK, "shortcut page");
     Ends(kInstalled);
     std::string group = parent + "\\" + kProduct;
-    CheckShortcuts(group, !run.bCancelYes, !run.bCancelYes && !run.bUncheck);
+    CheckShortcuts(group, !run.bCancelYes, !run.bCancelYes && !run.bDeep, !run.bCancelYes && !run.bUncheck,
+                   !run.bLocked);
+    if (run.bDeep)
+        Check(IsDir(group) && Entries(group + "\\", false).empty(), "no shortcut saved under a cut name in the group");
     CheckShellOpened(run.bCancelYes ? "" : group);
     if (run.bTyped)
         Check(!Exists(kTypedGroup), "%s not made", kTypedGroup);
@@ -342,9 +393,26 @@ static ScenarioList kShortcutScenarios = {
     {"shortcuts_no_desktop", [] { RunShortcutPage(UNCHECK); }},
     {"shortcuts_typed_ignored", [] { RunShortcutPage(TYPED); }},
     {"shortcuts_cancel_no_finish", [] { RunShortcutPage(CANCEL_NO); }},
-    {"shortcuts_cancel_yes", [] { RunShortcutPage(CANCEL_YES); }},
+    {"shortcuts_cancel_yes", [] {
+         MatrixRow row{"Cancel on the shortcut page, confirmed",
+                       "entries written, no folder or shortcut, success message, nothing opened"};
+         RunShortcutPage(CANCEL_YES);
+         row.seen = "installed without shortcuts";
+     }},
     {"shortcuts_no_programs_folder", [] { RunShortcutPage(NO_PROGRAMS); }},
     {"shortcuts_browser", [] { RunShortcutPage(BROWSE); }},
+    {"shortcuts_locked_keys", [] {
+         MatrixRow row{"App Paths and Uninstall keys not writable",
+                       "both entries skipped silently; group, shortcuts, success as usual"};
+         RunShortcutPage(LOCKED);
+         row.seen = "installed without entries";
+     }},
+    {"shortcuts_deep_programs_folder", [] {
+         MatrixRow row{"Start-menu folder so deep that a link path passes 259 characters",
+                       "group made, its links refused (none under a cut name), desktop link, entries, success"};
+         RunShortcutPage(DEEP);
+         row.seen = "installed";
+     }},
     {"uninstall_round_trip", [] { UninstallRoundTrip(false); }},
     {"uninstall_tampered_progdir", [] { UninstallRoundTrip(true); }},
     // The demo: the same walk, for its screenshots.

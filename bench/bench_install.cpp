@@ -1,0 +1,164 @@
+// bench_install RUNS NAME EXE DIR STOP CLICKS [NAME EXE DIR STOP CLICKS]...
+//
+// Times, for each installer EXE, a whole interactive installation driven as
+// a user would with the default choices: from CreateProcess until a window
+// of it shows the text STOP (enabled). Whenever an enabled button whose text
+// (without '&') is one of CLICKS (comma-separated) shows, it is clicked, once
+// per button and text. DIR, the installation's folder, is removed before
+// every run so that each installs afresh. Runs are interleaved, installer
+// after installer; each is ended (with all it started) before the next
+// starts. Prints the median milliseconds as NAME_ms=... lines on stdout;
+// per-run figures, with the time of each click, go to stderr.
+#include "bench/bench_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+const char* const pszBenchName = "bench_install";
+
+namespace {
+
+struct Installer { std::string name, exe, dir, stop; std::vector<std::string> clicks; std::vector<double> ms; };
+
+std::string TextOf(HWND hWnd)
+{
+    char sz[256] = "";
+    GetWindowTextA(hWnd, sz, sizeof(sz));
+    std::string text;
+    for (const char* p = sz; *p; ++p)
+        if (*p != '&')
+            text += *p;
+    return text;
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = FindFirstFileA((path + "\\*").c_str(), &fd);
+    for (BOOL bFound = hFind != INVALID_HANDLE_VALUE; bFound; bFound = FindNextFileA(hFind, &fd)) {
+        std::string name = fd.cFileName, child = path + "\\" + name;
+        if (name == "." || name == "..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(child);
+        } else {
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(child.c_str());
+        }
+    }
+    if (hFind != INVALID_HANDLE_VALUE)
+        FindClose(hFind);
+    RemoveDirectoryA(path.c_str());
+}
+
+// One look at the installer's windows: clicks what is due; true once STOP shows.
+struct Look {
+    DWORD pid;
+    const Installer* installer;
+    std::set<std::pair<HWND, std::string>>* clicked;
+    double t0;
+    bool bDone;
+};
+
+BOOL CALLBACK LookAtChild(HWND hWnd, LPARAM lParam)
+{
+    auto& look = *reinterpret_cast<Look*>(lParam);
+    if (!IsWindowVisible(hWnd) || !IsWindowEnabled(hWnd))
+        return TRUE;
+    std::string text = TextOf(hWnd);
+    if (text == look.installer->stop) {
+        look.bDone = true;
+        return FALSE;
+    }
+    for (const std::string& click : look.installer->clicks)
+        if (text == click && look.clicked->insert({hWnd, text}).second &&
+            std::fprintf(stderr, "  %.1f ms: %s\n", NowMs() - look.t0, text.c_str()) > 0)
+            PostMessageA(GetParent(hWnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hWnd), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(hWnd));
+    return TRUE;
+}
+
+BOOL CALLBACK LookAtTop(HWND hWnd, LPARAM lParam)
+{
+    auto& look = *reinterpret_cast<Look*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hWnd, &owner);
+    if (owner == look.pid && IsWindowVisible(hWnd))
+        EnumChildWindows(hWnd, LookAtChild, lParam);
+    return !look.bDone;
+}
+
+double TimeInstall(const Installer& installer)
+{
+    RemoveTree(installer.dir);
+    HANDLE hJob = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    std::string dir = installer.exe.substr(0, installer.exe.find_last_of('\\'));
+    std::string commandLine = "\"" + installer.exe + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!hJob || !SetInformationJobObject(hJob, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+        Fail("no job object");
+
+    std::set<std::pair<HWND, std::string>> clicked;
+    double t0 = NowMs();
+    if (!CreateProcessA(installer.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        dir.c_str(), &si, &pi) ||
+        !AssignProcessToJobObject(hJob, pi.hProcess) || ResumeThread(pi.hThread) == static_cast<DWORD>(-1))
+        Fail("cannot start " + installer.exe);
+    for (Look look = {pi.dwProcessId, &installer, &clicked, t0, false}; !look.bDone;) {
+        EnumWindows(LookAtTop, reinterpret_cast<LPARAM>(&look));
+        if (!look.bDone && WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0)
+            Fail(installer.name + " exited before \"" + installer.stop + "\" showed");
+        if (NowMs() - t0 > 120000)
+            Fail(installer.name + " did not show \"" + installer.stop + "\" within 120 s");
+    }
+    double ms = NowMs() - t0;
+
+    TerminateJobObject(hJob, 0);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    CloseHandle(hJob);
+    Sleep(300);  // the windows of the ended process leave the display
+    return ms;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int nRuns = argc >= 7 && (argc - 2) % 5 == 0 ? std::atoi(argv[1]) : 0;
+    if (nRuns < 1)
+        Fail("usage: bench_install RUNS NAME EXE DIR STOP CLICKS [NAME EXE DIR STOP CLICKS]...");
+    std::vector<Installer> installers;
+    for (int i = 2; i < argc; i += 5) {
+        Installer installer = {argv[i], argv[i + 1], argv[i + 2], argv[i + 3], {}, {}};
+        std::string clicks = argv[i + 4];
+        for (size_t nStart = 0, nComma; nStart <= clicks.size(); nStart = nComma + 1) {
+            nComma = clicks.find(',', nStart);
+            if (nComma == std::string::npos)
+                nComma = clicks.size();
+            installer.clicks.push_back(clicks.substr(nStart, nComma - nStart));
+        }
+        installers.push_back(installer);
+    }
+
+    // One run of each first, untimed: file caches and Wine's own first-use costs.
+    for (Installer& installer : installers)
+        TimeInstall(installer);
+    for (int nRun = 1; nRun <= nRuns; ++nRun)
+        for (Installer& installer : installers) {
+            installer.ms.push_back(TimeInstall(installer));
+            std::fprintf(stderr, "run %d: %s %.1f ms\n", nRun, installer.name.c_str(), installer.ms.back());
+        }
+    for (const Installer& installer : installers)
+        std::printf("%s_ms=%.1f\n", installer.name.c_str(), Median(installer.ms));
+    return 0;
+}
