@@ -63,25 +63,12 @@ HWND FindPage(DWORD pid, const Program& program)
 
 double TimeFirstPage(const Program& program)
 {
-    HANDLE hJob = CreateJobObjectA(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    std::string dir = program.exe.substr(0, program.exe.find_last_of('\\'));
-    std::string commandLine = "\"" + program.exe + "\"" + (program.args == "-" ? "" : " " + program.args);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!hJob || !SetInformationJobObject(hJob, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
-        Fail("no job object");
 
     double t0 = NowMs();
-    if (!CreateProcessA(program.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        dir.c_str(), &si, &pi) ||
-        !AssignProcessToJobObject(hJob, pi.hProcess) || ResumeThread(pi.hThread) == static_cast<DWORD>(-1))
-        Fail("cannot start " + program.exe);
+    JobRun run = StartInJob(program.exe, program.args == "-" ? "" : program.args);
     HWND hPage = nullptr;
     for (;;) {
-        if ((hPage = FindPage(pi.dwProcessId, program))) {
+        if ((hPage = FindPage(run.pi.dwProcessId, program))) {
             // Painted windows reach the display once their thread is idle.
             DWORD_PTR ignored;
             if (SendMessageTimeoutA(hPage, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) &&
@@ -89,19 +76,14 @@ double TimeFirstPage(const Program& program)
                 PageReady(hPage, program))
                 break;
         }
-        if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(run.pi.hProcess, 1) == WAIT_OBJECT_0)
             Fail(program.name + " exited before its first page showed");
         if (NowMs() - t0 > 60000)
             Fail(program.name + " showed no first page within 60 s");
     }
     double ms = NowMs() - t0;
 
-    TerminateJobObject(hJob, 0);
-    WaitForSingleObject(pi.hProcess, 10000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    CloseHandle(hJob);
-    Sleep(300);  // the windows of the ended process leave the display
+    EndJob(run);
     return ms;
 }
 

@@ -95,38 +95,20 @@ BOOL CALLBACK LookAtTop(HWND hWnd, LPARAM lParam)
 double TimeInstall(const Installer& installer)
 {
     RemoveTree(installer.dir);
-    HANDLE hJob = CreateJobObjectA(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    std::string dir = installer.exe.substr(0, installer.exe.find_last_of('\\'));
-    std::string commandLine = "\"" + installer.exe + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!hJob || !SetInformationJobObject(hJob, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
-        Fail("no job object");
 
     std::set<std::pair<HWND, std::string>> clicked;
     double t0 = NowMs();
-    if (!CreateProcessA(installer.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        dir.c_str(), &si, &pi) ||
-        !AssignProcessToJobObject(hJob, pi.hProcess) || ResumeThread(pi.hThread) == static_cast<DWORD>(-1))
-        Fail("cannot start " + installer.exe);
-    for (Look look = {pi.dwProcessId, &installer, &clicked, t0, false}; !look.bDone;) {
+    JobRun run = StartInJob(installer.exe, "");
+    for (Look look = {run.pi.dwProcessId, &installer, &clicked, t0, false}; !look.bDone;) {
         EnumWindows(LookAtTop, reinterpret_cast<LPARAM>(&look));
-        if (!look.bDone && WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0)
+        if (!look.bDone && WaitForSingleObject(run.pi.hProcess, 10) == WAIT_OBJECT_0)
             Fail(installer.name + " exited before \"" + installer.stop + "\" showed");
         if (NowMs() - t0 > 120000)
             Fail(installer.name + " did not show \"" + installer.stop + "\" within 120 s");
     }
     double ms = NowMs() - t0;
 
-    TerminateJobObject(hJob, 0);
-    WaitForSingleObject(pi.hProcess, 10000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    CloseHandle(hJob);
-    Sleep(300);  // the windows of the ended process leave the display
+    EndJob(run);
     return ms;
 }
 

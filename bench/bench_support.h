@@ -32,3 +32,35 @@ inline double Median(std::vector<double> values)
     size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
+
+// A program started in a job that ends it, and all it starts, on EndJob.
+struct JobRun { HANDLE hJob; PROCESS_INFORMATION pi; };
+
+// Starts exe (args appended when not empty) in its own folder; fails loudly.
+inline JobRun StartInJob(const std::string& exe, const std::string& args)
+{
+    JobRun run = {CreateJobObjectA(nullptr, nullptr), {}};
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    std::string dir = exe.substr(0, exe.find_last_of('\\'));
+    std::string commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    if (!run.hJob || !SetInformationJobObject(run.hJob, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+        Fail("no job object");
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, dir.c_str(),
+                        &si, &run.pi) ||
+        !AssignProcessToJobObject(run.hJob, run.pi.hProcess) || ResumeThread(run.pi.hThread) == static_cast<DWORD>(-1))
+        Fail("cannot start " + exe);
+    return run;
+}
+
+inline void EndJob(JobRun& run)
+{
+    TerminateJobObject(run.hJob, 0);
+    WaitForSingleObject(run.pi.hProcess, 10000);
+    CloseHandle(run.pi.hThread);
+    CloseHandle(run.pi.hProcess);
+    CloseHandle(run.hJob);
+    Sleep(300);  // the windows of the ended process leave the display
+}

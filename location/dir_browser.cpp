@@ -133,12 +133,7 @@ static LRESULT BrowseOnNotify(HWND hDlg, UINT, WPARAM, LPARAM lParam)
             NavigateUp(szInstallParent);
         } else {
             char szName[256] = {};
-            LVITEMA item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = nItem;
-            item.pszText = szName;
-            item.cchTextMax = sizeof(szName);
-            if (SendMessageA(hFolderList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
+            if (GetFolderItemText(hFolderList, nItem, szName, sizeof(szName)) &&
                 !NavigateInto(szInstallParent, sizeof(szInstallParent), szName, szProductFolder))
                 MessageBeep(MB_BEEP);
         }

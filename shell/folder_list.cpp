@@ -39,6 +39,16 @@ bool IsUpItem(HWND hList, int nItem)
            lstrcmpA(szText, szUpItem) == 0;
 }
 
+bool GetFolderItemText(HWND hList, int nItem, char* pszText, int cchText)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = nItem;
+    item.pszText = pszText;
+    item.cchTextMax = cchText;
+    return SendMessageA(hList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) != 0;
+}
+
 void AttachFolderImages(HWND hList)
 {
     HIMAGELIST hImages = ImageList_Create(16, 16, ILC_MASK, 3, 0);

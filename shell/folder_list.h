@@ -33,3 +33,6 @@ void AttachFolderImages(HWND hList);
 // Whether the item at nItem is the up item (by its text and image, not its
 // position: a folder whose name sorts ahead of the dots can stand first).
 bool IsUpItem(HWND hList, int nItem);
+// The text of the item at nItem, at most cchText - 1 characters; false when
+// there is no such item.
+bool GetFolderItemText(HWND hList, int nItem, char* pszText, int cchText);

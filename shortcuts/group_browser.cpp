@@ -64,12 +64,7 @@ static LRESULT GroupBrowseOnNotify(HWND hDlg, UINT, WPARAM, LPARAM lParam)
             // it exists or not; a path too long for the group's shortcuts is
             // refused.
             char szName[256] = {};
-            LVITEMA item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = nItem;
-            item.pszText = szName;
-            item.cchTextMax = sizeof(szName);
-            if (SendMessageA(hGroupList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
+            if (GetFolderItemText(hGroupList, nItem, szName, sizeof(szName)) &&
                 !GroupNavigateInto(szGroupParent, sizeof(szGroupParent), szName))
                 MessageBeep(MB_BEEP);
         }
