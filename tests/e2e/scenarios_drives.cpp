@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <cstdio>
 
-// One drive of its own per row. Free space comes in whole 4 KiB pages on
-// tmpfs, so units of 1000 bytes around the requirement are reached only in
-// steps of 4: 5126 pages are 20,996 units, 5127 are 21,000, 5128 are 21,004.
+// One drive of its own per row. The system reports free space in clusters of
+// 4096 bytes whatever the file system (Wine: 8 sectors of 512 bytes), so
+// units of 1000 bytes around the requirement are reached only in steps of 4:
+// 5126 pages of tmpfs are 20,996 units, 5127 are 21,000, 5128 are 21,004.
 // nPages 0: a link to a folder that does not exist, its free space unknown.
 struct DriveRow {
     const char *pszScenario, *pszRoot, *pszFault;
