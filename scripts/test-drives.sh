@@ -7,10 +7,10 @@
 # the game's files beside them, so it fills during the extraction); T:, U:
 # and V: (tmpfs of 5126, 5127 and 5128 pages of 4 KiB: the free space just
 # below, at and just above the installation's requirement of 21,000,000
-# bytes: Wine reports free space in clusters of 4 KiB on any file system, so
-# no drive comes closer); W: (a link to a folder that does not exist: its free space cannot be
-# read); and every other letter not yet in use (a link to one empty folder),
-# so that the system has all 26 drives. Run it while no wineserver runs for
+# bytes; Wine reports free space in clusters of 4 KiB on any file system, so
+# no drive comes closer); W: (a link to a folder that does not exist: its
+# free space cannot be read); and every other letter not yet in use (a link
+# to one empty folder), so that the system has all 26 drives. Run it while no wineserver runs for
 # the prefix: Wine lists a new drive letter only after a restart.
 # Mounting needs root; without it, or when a mount fails, no drive is linked
 # and the drive scenarios report themselves skipped. Both actions are

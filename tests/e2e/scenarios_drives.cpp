@@ -128,6 +128,9 @@ static void TwoInstallers()
 
 static ScenarioList kDriveScenarios = {
     DriveScenario<0>(), DriveScenario<1>(), DriveScenario<2>(), DriveScenario<3>(),
-    {"drives_all_letters", AllLetters, true},
+    {"drives_all_letters", AllLetters, false, nullptr, [] {
+         for (char szRoot[] = "A:\\"; szRoot[0] <= 'Z'; ++szRoot[0])
+             NeedDrive(szRoot);
+     }},
     {"two_installers", TwoInstallers},
 };

@@ -3,7 +3,6 @@
 #include "tests/e2e/driver.h"
 
 #include <algorithm>
-#include <cstdio>
 
 constexpr char kGames[] = "C:\\QuarnelTestGames", kSub[] = "C:\\QuarnelTestGames\\Sub", kTyped[] = "C:\\QuarnelTyped";
 static MadePaths kLocationMade = {kGames, kTyped, Join(kSmall, kProduct), Join(kBig, kProduct)};
