@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # test-drives.sh up|down TREE: gives the Wine prefix of the x86_64 build tree
-# TREE three drives for the end-to-end tests: Q: (a 1 MiB tmpfs, too small to
+# TREE drives for the end-to-end tests: Q: (a 1 MiB tmpfs, too small to
 # install on), R: (a 4200 MiB tmpfs, more free bytes than 32 bits hold;
-# tmpfs reserves nothing, so it costs no memory) and S: (a 32 MiB tmpfs: room
+# tmpfs reserves nothing, so it costs no memory), S: (a 32 MiB tmpfs: room
 # for the free-space check and the staged payload with its archive, not for
-# the game's files beside them, so it fills during the extraction). Run it while no wineserver
-# runs for the prefix: Wine lists a new drive letter only after a restart.
+# the game's files beside them, so it fills during the extraction); T:, U:
+# and V: (tmpfs of 5126, 5127 and 5128 pages of 4 KiB: the free space just
+# below, at and just above the installation's requirement of 21,000,000
+# bytes; Wine reports free space in clusters of 4 KiB on any file system, so
+# no drive comes closer); W: (a link to a folder that does not exist: its
+# free space cannot be read); and every other letter not yet in use (a link
+# to one empty folder), so that the system has all 26 drives. Run it while no wineserver runs for
+# the prefix: Wine lists a new drive letter only after a restart.
 # Mounting needs root; without it, or when a mount fails, no drive is linked
 # and the drive scenarios report themselves skipped. Both actions are
 # idempotent and exit 0.
@@ -17,7 +23,8 @@ esac
 action="$1"
 tree="$(cd "$2" && pwd)"
 prefix="$tree/wineprefix"
-drives=("q small 1m" "r big 4200m" "s fill 32m")
+drives=("q small 1m" "r big 4200m" "s fill 32m" "t below 20504k" "u at 20508k" "v above 20512k")
+unreadable=w
 
 down() {
   local letter name size dir
@@ -31,7 +38,11 @@ down() {
     fi
     rmdir "$dir" 2>/dev/null || true
   done
-  rmdir "$tree/drives" 2>/dev/null || true
+  # Only the links made here: those that point into the drives folder.
+  for link in "$prefix"/dosdevices/?:; do
+    case "$(readlink "$link" 2>/dev/null)" in "$tree/drives/"*) rm -f "$link" ;; esac
+  done
+  rmdir "$tree/drives/empty" "$tree/drives" 2>/dev/null || true
 }
 
 # Wine's server works in a directory named after the prefix's device and inode.
@@ -66,4 +77,11 @@ for d in "${drives[@]}"; do
   fi
   ln -sfn "$dir" "$prefix/dosdevices/$letter:"
 done
-echo "test-drives: Q: = $tree/drives/small (1 MiB), R: = $tree/drives/big (4200 MiB), S: = $tree/drives/fill (32 MiB)"
+ln -sfn "$tree/drives/missing" "$prefix/dosdevices/$unreadable:"
+mkdir -p "$tree/drives/empty"
+for letter in {a..z}; do
+  [ -e "$prefix/dosdevices/$letter:" ] || [ -L "$prefix/dosdevices/$letter:" ] ||
+    ln -s "$tree/drives/empty" "$prefix/dosdevices/$letter:"
+done
+echo "test-drives: Q: = $tree/drives/small (1 MiB), R: = $tree/drives/big (4200 MiB), S: = $tree/drives/fill (32 MiB)," \
+  "T:, U:, V: = 5126, 5127, 5128 pages, W: unreadable, the other free letters = $tree/drives/empty"

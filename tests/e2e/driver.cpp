@@ -404,9 +404,10 @@ void StartAgain()
     Start();
 }
 
+// Listed by the system: a drive whose root cannot be opened is listed too.
 void NeedDrive(const char* pszRoot)
 {
-    if (GetDriveTypeA(pszRoot) > DRIVE_NO_ROOT_DIR)
+    if (GetLogicalDrives() >> (toupper(pszRoot[0]) - 'A') & 1)
         return;
     std::printf("SKIP %s: needs drive %s (scripts/test-drives.sh up, as root)\n", pszScenario, pszRoot);
     std::exit(77);
@@ -423,4 +424,120 @@ MatrixRow::~MatrixRow()
         std::printf("; %zu whole, %zu other, %zu absent", count('W'), count('P'), count('-'));
     std::printf(code == STILL_ACTIVE ? "; running" : "; exit %lu", code);
     std::printf(" | %s |\n", failures ? "FAIL" : "pass");
+}
+
+// The directory browser.
+
+static constexpr char kUpItem[] = "........";
+
+std::vector<std::string> SystemDrives()
+{
+    std::vector<std::string> roots;
+    for (DWORD mask = GetLogicalDrives(), i = 0; i < 26; ++i)
+        if (mask >> i & 1)
+            roots.push_back(std::string(1, static_cast<char>('A' + i)) + ":\\");
+    return roots;
+}
+
+ULONGLONG FreeBytes(const std::string& root)
+{
+    ULARGE_INTEGER avail = {};
+    return GetDiskFreeSpaceExA(root.c_str(), &avail, nullptr, nullptr) ? avail.QuadPart : 0;
+}
+
+// The browser stands in parent with the name: the result path, the drive,
+// its free space and the listing (up item below a root, the subfolders not
+// starting with a dot, the product folder; sorted) all say so.
+void CheckBrowser(HWND hBrowser, const std::string& parent, const std::string& name)
+{
+    std::string result, root = parent.substr(0, 3);
+    bool bShown = PollUntil(APPEAR_MS, [&] {
+        return (result = TextOf(GetDlgItem(hBrowser, IDC_RESULT_PATH))) == Join(parent, name);
+    }) && Settled(hBrowser);
+    Check(bShown, "browser shows %s", result.c_str());
+    std::string drive = TextOf(GetDlgItem(hBrowser, IDC_DRIVE_COMBO));
+    Check(drive == root, "drive %s selected", drive.c_str());
+
+    // Bytes free to the user in units of 1000, saturated at what 32 bits hold
+    // rather than wrapped; other programs write to the host's disks meanwhile.
+    std::string free = TextOf(GetDlgItem(hBrowser, IDC_FREE_SPACE));
+    unsigned long shown = 0, expected = static_cast<unsigned long>(std::min<ULONGLONG>(FreeBytes(root), ~0u) / 1000);
+    char szLine[128] = "";
+    std::sscanf(free.c_str(), " Available: %lu", &shown);
+    std::snprintf(szLine, sizeof(szLine), " Available: %lu KB, Required: %lu KB", shown, REQUIRED_KB);
+    Check(free == szLine && shown + expected / 100 >= expected && shown <= expected + expected / 100,
+          "free space \"%s\" (%s: %lu KB)", free.c_str(), root.c_str(), expected);
+
+    std::vector<std::string> want = Entries(parent, true), items = ListViewTexts(GetDlgItem(hBrowser, IDC_FOLDER_LIST));
+    if (parent.size() > 3)
+        want.push_back(kUpItem);
+    want.push_back(name);
+    std::sort(want.begin(), want.end(),
+              [](const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) < 0; });
+    std::string listed;
+    for (const std::string& item : items)
+        listed += " [" + item.substr(0, 24) + "]";
+    Check(items == want, "%s listed, sorted:%s", parent.c_str(), listed.c_str());
+}
+
+// A drive chosen from the combo (typing its letter selects it as the arrow
+// keys would), or a folder double-clicked in the list; then the browser
+// stands in parent.
+void Browse(HWND hBrowser, const BrowseStep& step, const std::string& name)
+{
+    std::string letter(1, static_cast<char>(tolower(step.target[0])));
+    Need(Check(step.bDrive ? PostChars(GetDlgItem(hBrowser, IDC_DRIVE_COMBO), letter)
+                           : DoubleClickItem(GetDlgItem(hBrowser, IDC_FOLDER_LIST), step.target),
+               "%s \"%s\"", step.bDrive ? "choose drive" : "double-click", step.target.c_str()));
+    CheckBrowser(hBrowser, step.parent, name);
+}
+
+// Every drive the system has is offered, in its order, each knowing its index.
+HWND OpenBrowser(HWND hPage, const std::string& parent)
+{
+    Press(hPage, IDC_BROWSE);
+    HWND hBrowser = Dialog(kDirBrowser, hPage), hCombo = GetDlgItem(hBrowser, IDC_DRIVE_COMBO);
+    LRESULT count = 0, cch = 0, data = 0;
+    bool bRead = Ask(hCombo, CB_GETCOUNT, 0, 0, count);
+    std::string listed, system;
+    for (const std::string& root : SystemDrives())
+        system += " " + root;
+    for (WPARAM i = 0; bRead && i < static_cast<WPARAM>(count); ++i) {
+        // Through the A entry point Wine hands the text across unconverted.
+        wchar_t szText[256] = L"";
+        DWORD_PTR copied = 0;
+        bRead = Ask(hCombo, CB_GETLBTEXTLEN, i, 0, cch) && cch >= 0 && cch < 256 &&
+                SendMessageTimeoutW(hCombo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(szText), SMTO_ABORTIFHUNG,
+                                    ANSWER_MS, &copied) &&
+                Ask(hCombo, CB_GETITEMDATA, i, 0, data) && data == static_cast<LRESULT>(i);
+        listed += " " + std::string(szText, szText + wcslen(szText));  // drive roots are ASCII
+    }
+    Check(bRead && listed == system && !system.empty(), "drives offered, each knowing its index:%s", listed.c_str());
+    CheckBrowser(hBrowser, parent, kProduct);
+    return hBrowser;
+}
+
+void CloseBrowser(HWND hBrowser, int button, HWND hPage, const std::string& installDir)
+{
+    PressToClose(hBrowser, button, "dir-browser");
+    std::string shown;
+    bool bShown =
+        PollUntil(APPEAR_MS, [&] { return (shown = TextOf(GetDlgItem(hPage, IDC_TARGET_EDIT))) == installDir; });
+    Check(bShown, "page shows \"%s\"", shown.c_str());
+}
+
+void StartBeside(Run& other)
+{
+    other = {pi, hJob, hMain};
+    pi = {};
+    hMain = nullptr;
+    Start();
+}
+
+void SwapRun(Run& other)
+{
+    std::swap(other.pi, pi);
+    std::swap(other.hJob, hJob);
+    std::swap(other.hMain, hMain);
+    Need(Check(OpenRemote(pi.hProcess), "driving setup.exe %lu", pi.dwProcessId));
 }

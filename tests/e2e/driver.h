@@ -162,3 +162,41 @@ struct MatrixRow {
     std::string dir = "", seen = "aborted";
     ~MatrixRow();
 };
+
+// The directory browser, opened from the install-directory page, and the
+// free space it shows against the requirement, in units of 1000 bytes.
+constexpr unsigned long REQUIRED_KB = 21000;
+constexpr char kProgramFiles[] = "C:\\Program files";
+inline const DialogDesc kDirBrowser = {"dir-browser", "Setup - directory",
+                                       {{IDOK, "Button", "OK"}, {IDCANCEL, "Button", "Cancel"},
+                                        {IDC_FOLDER_NAME, "Edit", kProduct}, {IDC_DRIVE_COMBO, "ComboBox", nullptr},
+                                        {IDC_FOLDER_LIST, "SysListView32", nullptr},
+                                        {IDC_RESULT_PATH, "Edit", nullptr}, {IDC_FREE_SPACE, "Static", nullptr}}};
+constexpr char kNoSpace[] = "You do not have enough Free disk space on this drive for installation. Change the drive "
+                            "or remove some other program-s to free more disk space.";
+// The browser's space error leaves the caption to the system.
+constexpr BoxDesc kNoSpaceBox = {"no-space", kNoSpace, YESNO, "hand"};
+constexpr BoxDesc kBrowserNoSpace = {"browser-no-space", kNoSpace, YESNO, "hand", "Error"};
+// The drive roots the system reports, and the bytes free to the user on one
+// (0 when the system cannot tell).
+std::vector<std::string> SystemDrives();
+ULONGLONG FreeBytes(const std::string& root);
+// The browser stands in parent with the folder name: its result path, drive,
+// free-space line and listing say so.
+void CheckBrowser(HWND hBrowser, const std::string& parent, const std::string& name);
+// A drive chosen from the combo, or a folder double-clicked in the list;
+// then the browser stands in parent.
+struct BrowseStep { bool bDrive; std::string target, parent; };
+void Browse(HWND hBrowser, const BrowseStep& step, const std::string& name = kProduct);
+// Browse on the page: every drive the system has is offered, in its order;
+// the browser stands in parent.
+HWND OpenBrowser(HWND hPage, const std::string& parent);
+// The browser closed with the button; the page then shows installDir.
+void CloseBrowser(HWND hBrowser, int button, HWND hPage, const std::string& installDir);
+
+// A second setup.exe run beside the first: StartBeside keeps the run driven
+// so far in other and starts another, which the steps above drive from then
+// on; SwapRun switches the two.
+struct Run { PROCESS_INFORMATION pi; HANDLE hJob; HWND hMain; };
+void StartBeside(Run& other);
+void SwapRun(Run& other);
