@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
         for (char c : szParent)
             if (c != 0x5A)
                 Fail("a refused value changed the folder", "");
-        std::strcpy(szParent, "C:");
+        std::memcpy(szParent, "C:", 3);
     } else {
         size_t cch = strnlen(szParent, sizeof(szParent));
         if (cch == sizeof(szParent))
