@@ -1,6 +1,7 @@
 #include "tests/e2e/probe.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -194,4 +195,10 @@ void RemoveTree(const std::string& path)
     for (const std::string& name : bDir ? Entries(path, false) : std::vector<std::string>())
         RemoveTree(path + "\\" + name);
     bDir ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
+}
+
+std::string ShellFolder(int csidl)
+{
+    char sz[MAX_PATH] = "";
+    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, sz)) ? sz : "";
 }

@@ -87,3 +87,5 @@ std::vector<std::string> Entries(const std::string& dir, bool bSubdirs);
 std::string ReadAll(const std::string& path);
 // Deletes a file or a directory with all it holds, read-only entries too.
 void RemoveTree(const std::string& path);
+// A common folder (CSIDL_COMMON_PROGRAMS, ...) as the shell works it out; "" when unknown.
+std::string ShellFolder(int csidl);

@@ -69,13 +69,6 @@ static Tree Snapshot()
 }
 static void TakeSnapshot() { before = Snapshot(); }
 
-// The machine's common folders as the shell works them out.
-static std::string ShellFolder(int csidl)
-{
-    char sz[MAX_PATH] = "";
-    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, sz)) ? sz : "";
-}
-
 // Nothing the user had is gone, and nothing is new or changed outside the
 // install directory and what the shortcut page makes (the program group and
 // the desktop shortcut): the temporary directory is as it was, since

@@ -44,12 +44,6 @@ static const DialogDesc kGroupBrowser = {"group-browser", "",
                                          {{IDOK, "Button", "OK"}, {IDCANCEL, "Button", "Cancel"},
                                           {IDC_GROUP_PATH, "Edit", nullptr}, {IDC_GROUP_LIST, "SysListView32", nullptr}}};
 
-// The machine's common folders as the shell itself works them out.
-static std::string ShellFolder(int csidl)
-{
-    char sz[MAX_PATH] = "";
-    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, sz)) ? sz : "";
-}
 static std::string Programs() { return ShellFolder(CSIDL_COMMON_PROGRAMS); }
 static std::string Desktop() { return ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY); }
 // Where the browser stops going up: the programs folder's longest ancestor
