@@ -23,9 +23,20 @@ echo "== Windows tests under wine64 (build/win64) =="
 "$root/scripts/wine-prefix.sh" "$build/win64"
 trap '"$root/scripts/test-drives.sh" down "$build/win64"' EXIT
 "$root/scripts/test-drives.sh" up "$build/win64"
+matrix="$build/win64/screenshots/matrix.txt"
+rm -f "$matrix"
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
   "$root/scripts/wine-session.sh" "$build/win64" \
   ctest --test-dir "$build/win64" --output-on-failure || status=1
+# Each end-to-end row of the fault matrix adds its line as it ends.
+if [ -f "$matrix" ]; then
+  echo "== Fault matrix (end to end, this run) =="
+  { echo "fault|expected|seen|result"; sed 's/\r$//; s/^MATRIX | //; s/ |$//; s/ | /|/g' "$matrix"; } |
+    awk -F'|' '{ for (i = 1; i <= NF; i++) { cell[NR, i] = $i; if (length($i) > w[i]) w[i] = length($i) } n = NR }
+      END { for (r = 1; r <= n; r++) { line = ""
+              for (i = 1; i <= 4; i++) line = line (i < 4 ? sprintf("%-" w[i] "s | ", cell[r, i]) : cell[r, i])
+              print line } }'
+fi
 
 # The backdrop again on a large screen and on an 8-bit (palette) one, each in
 # its own display and Wine session.

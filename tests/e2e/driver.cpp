@@ -419,11 +419,18 @@ MatrixRow::~MatrixRow()
     auto count = [&](char state) { return static_cast<size_t>(std::count(states.begin(), states.end(), state)); };
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(pi.hProcess, &code);
-    std::printf("MATRIX | %s | %s | %s", pszFault, pszExpected, seen.c_str());
+    std::string line = std::string("MATRIX | ") + pszFault + " | " + pszExpected + " | " + seen;
     if (!dir.empty())
-        std::printf("; %zu whole, %zu other, %zu absent", count('W'), count('P'), count('-'));
-    std::printf(code == STILL_ACTIVE ? "; running" : "; exit %lu", code);
-    std::printf(" | %s |\n", failures ? "FAIL" : "pass");
+        line += "; " + std::to_string(count('W')) + " whole, " + std::to_string(count('P')) + " other, " +
+                std::to_string(count('-')) + " absent";
+    line += code == STILL_ACTIVE ? "; running" : "; exit " + std::to_string(code);
+    line += failures ? " | FAIL |" : " | pass |";
+    std::printf("%s\n", line.c_str());
+    // Collected over the whole run for the table scripts/test.sh prints.
+    if (FILE* pFile = std::fopen((shotsDir + "\\matrix.txt").c_str(), "a")) {
+        std::fprintf(pFile, "%s\n", line.c_str());
+        std::fclose(pFile);
+    }
 }
 
 // The directory browser.
