@@ -98,15 +98,6 @@ int main(int argc, char** argv)
     for (int i = 2; i < argc; i += 5)
         programs.push_back({argv[i], argv[i + 1], argv[i + 2], argv[i + 3], argv[i + 4], {}});
 
-    // One run of each first, untimed: file caches and Wine's own first-use costs.
-    for (Program& program : programs)
-        TimeFirstPage(program);
-    for (int nRun = 1; nRun <= nRuns; ++nRun)
-        for (Program& program : programs) {
-            program.ms.push_back(TimeFirstPage(program));
-            std::fprintf(stderr, "run %d: %s %.1f ms\n", nRun, program.name.c_str(), program.ms.back());
-        }
-    for (const Program& program : programs)
-        std::printf("%s_ms=%.1f\n", program.name.c_str(), Median(program.ms));
+    RunInterleaved(programs, nRuns, TimeFirstPage);
     return 0;
 }

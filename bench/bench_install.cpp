@@ -132,15 +132,6 @@ int main(int argc, char** argv)
         installers.push_back(installer);
     }
 
-    // One run of each first, untimed: file caches and Wine's own first-use costs.
-    for (Installer& installer : installers)
-        TimeInstall(installer);
-    for (int nRun = 1; nRun <= nRuns; ++nRun)
-        for (Installer& installer : installers) {
-            installer.ms.push_back(TimeInstall(installer));
-            std::fprintf(stderr, "run %d: %s %.1f ms\n", nRun, installer.name.c_str(), installer.ms.back());
-        }
-    for (const Installer& installer : installers)
-        std::printf("%s_ms=%.1f\n", installer.name.c_str(), Median(installer.ms));
+    RunInterleaved(installers, nRuns, TimeInstall);
     return 0;
 }

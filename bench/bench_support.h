@@ -64,3 +64,20 @@ inline void EndJob(JobRun& run)
     CloseHandle(run.hJob);
     Sleep(300);  // the windows of the ended process leave the display
 }
+
+// Times each of items (each with a name and its ms figures) nRuns times,
+// interleaved, after one untimed run of each (file caches and Wine's own
+// first-use costs); per-run figures go to stderr, the medians to stdout as
+// NAME_ms=... lines.
+template <class Item, class Time> void RunInterleaved(std::vector<Item>& items, int nRuns, Time time)
+{
+    for (Item& item : items)
+        time(item);
+    for (int nRun = 1; nRun <= nRuns; ++nRun)
+        for (Item& item : items) {
+            item.ms.push_back(time(item));
+            std::fprintf(stderr, "run %d: %s %.1f ms\n", nRun, item.name.c_str(), item.ms.back());
+        }
+    for (const Item& item : items)
+        std::printf("%s_ms=%.1f\n", item.name.c_str(), Median(item.ms));
+}

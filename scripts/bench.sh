@@ -139,7 +139,6 @@ measure() {
   nsis_ms=$(printf '%s\n' "${nsis[@]}" | median_ms)
   nsis_net_ms=$(awk -v a="$nsis_ms" -v b="$noop_ms" 'BEGIN { printf "%.2f", a - b }')
 
-  ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
   echo "== Payload unpacking, $runs runs each, medians in ms (${cpu}, $(nproc) CPUs, $("$WINE64" --version)) =="
   printf '%-62s %9s\n' \
     "ours: GunzipFile (in-process, wine64)" "$ours_gunzip" \
@@ -183,6 +182,9 @@ measure() {
   echo "bench: per-run figures of ours in $work/bench_payload.log and $work/bench_copy.log"
 }
 
+# a / b to two places (0 when b is 0).
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+
 # Reads KEY=value lines of a benchmark program's output into variables KEY.
 read_figures() { # output, program, keys...
   local out="$1" program="$2" key
@@ -220,7 +222,6 @@ measure_firstpage() {
     { cat "$work/bench_firstpage.log" >&2; fail "bench_firstpage.exe failed"; }
   out=${out//$'\r'/}
   read_figures "$out" bench_firstpage.exe window_ms fullscreen_ms setup_ms nsis_ms
-  ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
   echo "== Process start to first page on a 1920x1080 screen, $runs runs each (interleaved), medians in ms =="
   printf '%-62s %9s\n' \
     "setup.exe: agreement page painted (over its backdrop)" "$setup_ms" \
@@ -253,7 +254,7 @@ measure_install() {
   printf '%-62s %9s\n' \
     "setup.exe: start to the success message" "$setup_ms" \
     "NSIS installer: start to Close (licence, files)" "$nsis_ms" \
-    "ratio setup.exe / NSIS" "$(awk -v a="$setup_ms" -v b="$nsis_ms" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')"
+    "ratio setup.exe / NSIS" "$(ratio "$setup_ms" "$nsis_ms")"
   echo "bench: per-run figures, with the time of each click, in $work/bench_install.log"
 }
 
