@@ -42,11 +42,21 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 # The game's files as packed, which the driver compares the installed ones with.
 game=$(sed -n 's/^QUARNEL_GAME_TREE:[A-Z]*=//p' "$tree/CMakeCache.txt")
 rc=0
+# First the game installed and removed again through Wine's own list of
+# installed programs (uninstaller.exe --list, then --remove), the way a
+# player removes it from the system's list; then the walk that leaves it
+# installed.
+rm -f "$shots"/uninstall_wine_list-*
+"$WINE64" "$tree/tests/e2e/e2e_driver.exe" uninstall_wine_list "$(winpath "$tree/setup.exe")" "$(winpath "$shots")" \
+  "$(winpath "$game")" >"$shots/uninstall_wine_list.log" || rc=$?
+echo "demo: Wine's list of installed programs, then its removal of the game:"
+grep -E "list of installed programs|uninstaller asks|exit code|removed|PASS|FAIL" "$shots/uninstall_wine_list.log" |
+  tr -d '\r' | sed 's/^/  /'
 log="$shots/walkthrough.log"
 "$WINE64" "$tree/tests/e2e/e2e_driver.exe" walkthrough "$(winpath "$tree/setup.exe")" "$(winpath "$shots")" \
   "$(winpath "$game")" | tee "$log" || rc=$?
 # PNG copies for viewing anywhere.
-for bmp in "$shots"/walkthrough-*.bmp; do
+for bmp in "$shots"/walkthrough-*.bmp "$shots"/uninstall_wine_list-*.bmp; do
   [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
 # Wine keeps the folder under the name the prefix gave it ("Program Files").
@@ -66,5 +76,7 @@ for key in "App Paths" Uninstall; do
   "$WINE64" reg query "$path" | tr -d '\r' | sed '/^$/d; s/^/  /' || echo "  $path: missing"
   "$WINE64" reg export "$path" "$(winpath "$shots/quarnel-${key// /-}.reg")" /y >/dev/null || true
 done
+echo "demo: Wine's list of installed programs (uninstaller.exe --list):"
+"$WINE64" uninstaller --list | tr -d '\r' | sed 's/^/  /'
 echo "demo: screenshots in $shots"
 exit $rc

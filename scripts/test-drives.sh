@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# test-drives.sh up|down TREE: gives the Wine prefix of the x86_64 build tree
+# test-drives.sh up|down TREE: gives the Wine prefix of the Windows build tree
 # TREE drives for the end-to-end tests: Q: (a 1 MiB tmpfs, too small to
 # install on), R: (a 4200 MiB tmpfs, more free bytes than 32 bits hold;
 # tmpfs reserves nothing, so it costs no memory), S: (a 32 MiB tmpfs: room

@@ -1,4 +1,4 @@
-# Sourced with the root of the x86_64 build tree as $1: sets the environment
+# Sourced with the root of a Windows build tree as $1: sets the environment
 # under which every Wine run of the project happens. The prefix lives in the
 # build tree, HOME is redirected so that Wine's Desktop and Documents links do
 # not reach the real home folder, and nothing prompts or waits.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Creates the Wine prefix of an x86_64 build tree once: $1 is the tree.
+# Creates the win64 Wine prefix of a Windows build tree once: $1 is the tree.
 # Crash dialogs are turned off (a crashing program exits instead of waiting)
 # and windows are unmanaged (no 2 s stall on every close without a window
 # manager).

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a program of the x86_64 Windows build under wine64 with that build
+# Runs a program of a Windows build tree under Wine with that build
 # tree's prefix. The build tree is found from the program's own path, so this
 # serves as CMake's cross-compiling emulator for ctest.
 set -euo pipefail

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a command with a persistent wineserver and Wine's helper processes
-# already started for the x86_64 build tree $1, and ends them afterwards.
+# already started for the Windows build tree $1, and ends them afterwards.
 # Started outside the command, the helpers do not inherit its pipes (ctest
 # would otherwise wait for them after every test).
 set -euo pipefail

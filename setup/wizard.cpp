@@ -27,9 +27,11 @@ LRESULT RunSetupWizard(HWND hWnd, WORD, WORD, LPARAM)
         ShowShortcutPage(hWnd);
         StrFormat(szMessageText, sizeof(szMessageText), "%s was successfully %s", pszProductName, "installed");
         ShowMessage(hWnd, szMessageText, pszSetupCaption, MB_ICONINFORMATION);
-        // Opens the program group that holds the new shortcuts; an empty path
-        // (no shortcuts made) opens nothing.
-        ShellExecuteA(nullptr, nullptr, szOpenFolder, nullptr, nullptr, SW_SHOWNA);
+        // Opens the program group that holds the new shortcuts. After a
+        // confirmed Cancel there is none, and the shell is not asked at all:
+        // it would try to open an empty path.
+        if (szOpenFolder[0] != '\0')
+            ShellExecuteA(nullptr, nullptr, szOpenFolder, nullptr, nullptr, SW_SHOWNA);
     } else {
         ShowMessage(hWnd, szCancelText, pszSetupCaption, MB_ICONWARNING);
     }

@@ -72,6 +72,18 @@ static void MakeLinks(LinkFolder folder, const char* pszFolder, bool bDesktopChe
             CreateShellLink(szLinkTarget, szLinkFile, row.pszDescription);
 }
 
+// The group's folder and every missing level above it, outermost first: the
+// browser may have entered folders that do not exist. Existing folders are
+// used as they are; one that cannot be made leaves its shortcuts to fail one
+// by one.
+static void MakeGroupFolders(const char* pszGroup)
+{
+    char szLevel[SHORTCUT_TEXT_SIZE];
+    for (size_t cch = NextGroupLevel(pszGroup, 0); cch != 0; cch = NextGroupLevel(pszGroup, cch))
+        if (StrFormat(szLevel, sizeof(szLevel), "%.*s", static_cast<int>(cch), pszGroup))
+            CreateDir(szLevel);
+}
+
 static void ShortcutOnFinish(HWND hDlg)
 {
     // Sized for any folder ReadShellFolder returns: a desktop path too long
@@ -80,10 +92,7 @@ static void ShortcutOnFinish(HWND hDlg)
     bool bDesktopChecked = SendDlgItemMessageA(hDlg, IDC_DESKTOP_CHECK, BM_GETCHECK, 0, 0) == BST_CHECKED;
     bool bDesktopFound = bDesktopChecked && ReadShellFolder(szDesktop, "Common Desktop");
     MakeLinks(LINK_IN_DESKTOP, szDesktop, bDesktopChecked, bDesktopFound);
-    // An existing folder is used as it is; one that cannot be made leaves
-    // its shortcuts to fail one by one.
-    if (szProgramGroup[0] != '\0')
-        CreateDir(szProgramGroup);
+    MakeGroupFolders(szProgramGroup);
     MakeLinks(LINK_IN_GROUP, szProgramGroup, bDesktopChecked, bDesktopFound);
     StrCopy(szOpenFolder, szProgramGroup);
     EndDialog(hDlg, 0);

@@ -19,7 +19,7 @@ bool ComposeValueData(char* szData, size_t cchData, ValueSource source, const ch
     case SOURCE_INSTALL_DIR:
         return StrCopy(szData, cchData, pszInstallDir);
     case SOURCE_UNINSTALL_COMMAND:
-        return PathJoin(szData, cchData, pszInstallDir, "uninstall.exe");
+        return StrFormat(szData, cchData, "\"%s\\uninstall.exe\"", pszInstallDir);
     case SOURCE_PROGRAM_GROUP:
         return pszProgramGroup[0] != '\0' && StrCopy(szData, cchData, pszProgramGroup);
     }
@@ -35,6 +35,40 @@ bool ComposeProgramGroup(char* szGroup, size_t cchGroup, const char* pszParent)
     if (!bFits && cchGroup)
         szGroup[0] = '\0';
     return bFits;
+}
+
+static bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// "X:" alone or followed by a separator.
+static bool IsDrivePath(const char* psz)
+{
+    bool bLetter = (psz[0] >= 'A' && psz[0] <= 'Z') || (psz[0] >= 'a' && psz[0] <= 'z');
+    return bLetter && psz[1] == ':' && (psz[2] == '\0' || IsSeparator(psz[2]));
+}
+
+static bool HasParentLevel(const char* psz)
+{
+    for (const char* p = psz; *p; ++p)
+        if (p[0] == '.' && p[1] == '.' && (p == psz || IsSeparator(p[-1])) && (p[2] == '\0' || IsSeparator(p[2])))
+            return true;
+    return false;
+}
+
+size_t NextGroupLevel(const char* pszPath, size_t cchDone)
+{
+    size_t cch = std::strlen(pszPath);
+    if (cchDone >= cch)
+        return 0;
+    if (!IsDrivePath(pszPath) || HasParentLevel(pszPath))
+        return cchDone == 0 ? cch : 0;
+    size_t i = cchDone < 2 ? 2 : cchDone;
+    while (IsSeparator(pszPath[i]))
+        ++i;
+    if (pszPath[i] == '\0')
+        return 0;
+    while (pszPath[i] != '\0' && !IsSeparator(pszPath[i]))
+        ++i;
+    return i;
 }
 
 bool LinkWanted(const LinkRow& row, bool bDesktopChecked, bool bDesktopFound)

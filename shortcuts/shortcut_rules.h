@@ -1,7 +1,8 @@
 // Rules of the shortcuts and system entries that need no Windows API: the
 // registry values in the order they are written, the program group's
-// composition, the shortcuts with their conditions, the length limits, the
-// shortcut-folder browser's navigation and the reading of a shell folder.
+// composition and folder levels, the shortcuts with their conditions, the
+// length limits, the shortcut-folder browser's navigation and the reading of
+// a shell folder.
 // The page, the writers and the browser call these; tests run them natively.
 #pragma once
 
@@ -33,7 +34,7 @@ constexpr uint32_t VALUE_TYPE_SZ = 1;
 enum ValueSource {
     SOURCE_PRODUCT_NAME,       // "Quarnel"
     SOURCE_INSTALL_DIR,        // szInstallDir
-    SOURCE_UNINSTALL_COMMAND,  // szInstallDir followed by "\uninstall.exe", unquoted
+    SOURCE_UNINSTALL_COMMAND,  // szInstallDir followed by "\uninstall.exe", in double quotes
     SOURCE_PROGRAM_GROUP,      // the program group, as "Scdir"
 };
 
@@ -57,7 +58,10 @@ constexpr RegistryValue aRegistryValues[] = {
 
 // The value's text into szData[cchData]. False when it does not fit, or for
 // the program group when there is none (a group too long to be composed is
-// not recorded): that value is then not written.
+// not recorded): that value is then not written. The uninstall command is
+// quoted because Windows runs the stored text as a command line, which a
+// blank would split; one whose quoted form does not fit is not written,
+// never stored cut or unquoted.
 bool ComposeValueData(char* szData, size_t cchData, ValueSource source, const char* pszInstallDir,
                       const char* pszProgramGroup);
 
@@ -68,6 +72,17 @@ uint32_t ValueDataSize(const char* pszData);
 // with one, and szGroupFolder. False (and an empty result) when it does not
 // fit: no group is made under a cut name.
 bool ComposeProgramGroup(char* szGroup, size_t cchGroup, const char* pszParent);
+
+// The folders Finish makes for the program group, outermost first, so that a
+// group under missing parents is made whole. On a drive path ("X:" or "X:\"
+// then the levels) every level below the drive's root; a level that exists
+// already simply fails to be made again. Any other path (relative, UNC,
+// without a drive root, or with a ".." level) gets only its own folder, as
+// it always did: nothing is made above or beside it. Each call gives the
+// length of the next level's prefix of pszPath after the prefix of cchDone
+// characters (0 for the first), always longer than cchDone, or 0 when none
+// is left.
+size_t NextGroupLevel(const char* pszPath, size_t cchDone);
 
 enum LinkFolder { LINK_IN_DESKTOP, LINK_IN_GROUP };
 

@@ -100,14 +100,19 @@ std::vector<std::string> ListFiles(const fs::path& root, bool bDirectories)
 
 static MessageRecorder* pActiveRecorder;
 
+// A function of its own: on i686 the box's calling convention is stdcall,
+// which a lambda does not convert to.
+static int WINAPI RecordMessageBox(HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uStyle)
+{
+    MessageRecorder* p = pActiveRecorder;
+    p->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle, p->context ? p->context() : ""});
+    return IDOK;
+}
+
 MessageRecorder::MessageRecorder() : previous_(pfnMessageBox)
 {
     pActiveRecorder = this;
-    pfnMessageBox = [](HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT uStyle) {
-        MessageRecorder* p = pActiveRecorder;
-        p->boxes.push_back({hOwner, pszText ? pszText : "", pszCaption == nullptr, uStyle, p->context ? p->context() : ""});
-        return IDOK;
-    };
+    pfnMessageBox = RecordMessageBox;
 }
 
 }  // namespace qt

@@ -46,6 +46,10 @@ static void Start()
                     AssignProcessToJobObject(hJob, pi.hProcess) && ResumeThread(pi.hThread) != static_cast<DWORD>(-1);
     bool bRemote = bStarted && OpenRemote(pi.hProcess);
     Need(Check(bRemote, "start %s in a job (error %lu)", setupExe.c_str(), bRemote ? 0 : GetLastError()));
+    BOOL bWow64 = FALSE;
+    IsWow64Process(pi.hProcess, &bWow64);
+    samSetupView = bWow64 ? KEY_WOW64_32KEY : 0;
+    std::printf("  setup.exe runs as a %s program\n", bWow64 ? "32-bit" : "64-bit");
 }
 
 // What setup.exe shows when a scenario cannot go on.

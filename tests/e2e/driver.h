@@ -50,6 +50,9 @@ inline PROCESS_INFORMATION pi = {};
 inline HANDLE hJob = nullptr;
 inline std::string setupExe;
 inline HWND hMain = nullptr;
+// The registry view setup.exe writes through: a 32-bit program's HKLM\SOFTWARE
+// is the 32-bit view of a 64-bit system.
+inline REGSAM samSetupView = 0;
 inline std::vector<std::string> records;
 
 // Prints the check's line; false (and the run fails) when bOk is.

@@ -9,6 +9,41 @@
 #include <filesystem>
 #include <fstream>
 
+DWORD ScaledMs(DWORD ms)
+{
+    char szScale[16] = "";
+    DWORD cch = GetEnvironmentVariableA("QUARNEL_E2E_TIME_SCALE", szScale, sizeof(szScale));
+    unsigned long nScale = cch > 0 && cch < sizeof(szScale) ? std::strtoul(szScale, nullptr, 10) : 1;
+    return nScale > 1 && nScale <= 100 ? ms * static_cast<DWORD>(nScale) : ms;
+}
+
+bool StartStored(const std::string& stored, PROCESS_INFORMATION& started, std::string* pProgram)
+{
+    std::string program;
+    if (!stored.empty() && stored[0] == '"') {
+        size_t end = stored.find('"', 1);
+        program = stored.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    } else {
+        for (size_t end = 0; program.empty() && end != std::string::npos;) {
+            end = stored.find(' ', end + 1);
+            std::string words = stored.substr(0, end);
+            size_t dot = words.rfind('.'), slash = words.rfind('\\');
+            if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+                words += ".exe";
+            DWORD dwAttributes = GetFileAttributesA(words.c_str());
+            if (dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                program = words;
+        }
+    }
+    if (pProgram)
+        *pProgram = program;
+    std::string commandLine = stored;
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    return !program.empty() && CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                              nullptr, nullptr, &si, &started);
+}
+
 bool Ask(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     return SendMessageTimeoutA(hWnd, uMsg, wParam, lParam, SMTO_ABORTIFHUNG, ANSWER_MS,

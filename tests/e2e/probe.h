@@ -10,7 +10,11 @@
 
 // Short polls, generous limits: Wine may take seconds to start a process. A
 // target that takes longer than ANSWER_MS to answer one message is hung.
-constexpr DWORD POLL_MS = 50, APPEAR_MS = 20000, ANSWER_MS = 5000;
+// QUARNEL_E2E_TIME_SCALE stretches every limit for a target whose CPU is
+// emulated (a 32-bit program where the kernel runs no 32-bit code).
+DWORD ScaledMs(DWORD ms);
+constexpr DWORD POLL_MS = 50;
+inline const DWORD APPEAR_MS = ScaledMs(20000), ANSWER_MS = ScaledMs(5000);
 
 // Polls until done() holds or ms have passed; true when it held.
 template <class F> bool PollUntil(DWORD ms, F done, DWORD pollMs = POLL_MS)
@@ -89,3 +93,13 @@ std::string ReadAll(const std::string& path);
 void RemoveTree(const std::string& path);
 // A common folder (CSIDL_COMMON_PROGRAMS, ...) as the shell works it out; "" when unknown.
 std::string ShellFolder(int csidl);
+
+// Starts a command line that the system keeps for later (an uninstall
+// entry, a shortcut, App Paths) as Windows starts it: the program is the
+// quoted first word, or else the shortest run of words before a space that
+// names a file (".exe" added to a name without one: an unquoted
+// C:\Program files\... may start C:\Program.exe), and it gets the stored text
+// unchanged as its command line. Wine's CreateProcess, left to find the
+// program itself, would quote an unquoted path first. pProgram: the program
+// chosen, "" when none.
+bool StartStored(const std::string& stored, PROCESS_INFORMATION& started, std::string* pProgram = nullptr);

@@ -348,9 +348,14 @@ static void NonAsciiDir()
     const std::wstring wDir = L"C:\\Program files\\Qu\u00e4rnel";
     wchar_t wsz[MAX_PATH] = L"";
     DWORD cb = sizeof(wsz);
-    Check(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quarnel",
-                       L"Progdir", RRF_RT_REG_SZ, nullptr, wsz, &cb) == ERROR_SUCCESS && wDir == wsz,
+    HKEY hEntry = nullptr;
+    Check(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quarnel", 0,
+                        KEY_READ | samSetupView, &hEntry) == ERROR_SUCCESS &&
+              RegGetValueW(hEntry, nullptr, L"Progdir", RRF_RT_REG_SZ, nullptr, wsz, &cb) == ERROR_SUCCESS &&
+              wDir == wsz,
           "Progdir names Qu\\u00e4rnel");
+    if (hEntry)
+        RegCloseKey(hEntry);
     std::string link = Join(Join(ShellFolder(CSIDL_COMMON_PROGRAMS), kProduct), "Quarnel.lnk");
     std::wstring wLink(link.begin(), link.end());
     wsz[0] = L'\0';

@@ -72,11 +72,12 @@ static std::string ResetShortcuts()
         if (folder.empty() || RegSetKeyValueA(HKEY_LOCAL_MACHINE, kShellFolders, pszName, REG_SZ, folder.c_str(),
                                               static_cast<DWORD>(folder.size() + 1)) != ERROR_SUCCESS)
             left += std::string(" Shell Folders: ") + pszName;
-    for (const char* pszKey : {kAppPaths, kUninstall}) {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, pszKey);
-        if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, pszKey) != ERROR_FILE_NOT_FOUND)
-            left += std::string(" HKLM\\") + pszKey;
-    }
+    // In both views: a 32-bit setup.exe writes the 32-bit one.
+    for (const char* pszKey : {kAppPaths, kUninstall})
+        for (REGSAM samView : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+            if (LONG lResult = RegDeleteKeyExA(HKEY_LOCAL_MACHINE, pszKey, samView, 0);
+                lResult != ERROR_SUCCESS && lResult != ERROR_FILE_NOT_FOUND)
+                left += std::string(" HKLM\\") + pszKey;
     for (const std::string& path : {Join(Programs(), kProduct), Join(Desktop(), kLinkDesktop),
                                     Join(BrowserTop(), kTestGroups)}) {
         RemoveTree(path);
@@ -109,15 +110,33 @@ static std::string LinkOf(const std::string& path)
     return bRead ? std::string(szTarget) + "|" + szDescription : "-";
 }
 
+// A key of setup.exe's registry view, null when it cannot be opened.
+static HKEY OpenKey(const char* pszKey, REGSAM samAccess)
+{
+    HKEY hKey = nullptr;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKey, 0, samAccess | samSetupView, &hKey) == ERROR_SUCCESS ? hKey
+                                                                                                          : nullptr;
+}
 // A registry value as "type:size:text", "-" when missing.
 static std::string ValueOf(const char* pszKey, const char* pszName)
 {
     char szData[512] = "";
     DWORD dwType = 0, cbData = sizeof(szData);
-    return RegGetValueA(HKEY_LOCAL_MACHINE, pszKey, pszName, RRF_RT_ANY | RRF_NOEXPAND, &dwType, szData, &cbData) ==
-                   ERROR_SUCCESS
-               ? std::to_string(dwType) + ":" + std::to_string(cbData) + ":" + szData
-               : "-";
+    HKEY hKey = OpenKey(pszKey, KEY_READ);
+    bool bRead = hKey && RegGetValueA(hKey, nullptr, pszName, RRF_RT_ANY | RRF_NOEXPAND, &dwType, szData, &cbData) ==
+                             ERROR_SUCCESS;
+    if (hKey)
+        RegCloseKey(hKey);
+    return bRead ? std::to_string(dwType) + ":" + std::to_string(cbData) + ":" + szData : "-";
+}
+static bool SetValue(const char* pszKey, const char* pszName, const std::string& text)
+{
+    HKEY hKey = OpenKey(pszKey, KEY_WRITE);
+    bool bSet = hKey && RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                       static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+    if (hKey)
+        RegCloseKey(hKey);
+    return bSet;
 }
 static std::string Sz(const std::string& text) { return "1:" + std::to_string(text.size() + 1) + ":" + text; }
 
@@ -126,8 +145,10 @@ static std::string Sz(const std::string& text) { return "1:" + std::to_string(te
 // pointing at its game file, or none.
 static void CheckShortcuts(const std::string& group, bool bGroup, bool bLinks, bool bDesktop, bool bEntries = true)
 {
+    // The uninstall command quoted: Windows starts the stored text as it is.
     std::vector<std::string> values, expected = {Sz(kProduct), Sz(kDefaultDir), Sz(kProduct),
-                                                  Sz(Join(kDefaultDir, "uninstall.exe")), Sz(group), Sz(kDefaultDir)};
+                                                  Sz("\"" + Join(kDefaultDir, "uninstall.exe") + "\""), Sz(group),
+                                                  Sz(kDefaultDir)};
     if (!bEntries)
         expected.assign(expected.size(), "-");
     for (auto [pszKey, pszName] : {std::pair{kAppPaths, ""}, {kAppPaths, "Path"}, {kUninstall, "DisplayName"},
@@ -300,7 +321,9 @@ static void RunShortcutPage(unsigned flags)
             Need(Check(DoubleClickItem(GetDlgItem(hBrowser, IDC_GROUP_LIST), kUpItem), "double-click the up item"));
             parent.erase(parent.rfind('\\'));
         }
-        for (const char* pszInto : {kTestGroups, kEarly}) {
+        // The product-folder item last: a folder that does not exist yet,
+        // which Finish makes with every level it lacks.
+        for (const char* pszInto : {kTestGroups, kEarly, kProduct}) {
             std::vector<std::string> items = ListViewTexts(GetDlgItem(hBrowser, IDC_GROUP_LIST));
             int nAt = static_cast<int>(std::find(items.begin(), items.end(), pszInto) - items.begin());
             Need(Check(DoubleClickItem(GetDlgItem(hBrowser, IDC_GROUP_LIST), pszInto), "double-click \"%s\" (item %d)",
@@ -334,10 +357,14 @@ static void RunShortcutPage(unsigned flags)
         Check(!Exists(kTypedGroup), "%s not made", kTypedGroup);
 }
 
-// The installation removed again the way a user would: the uninstall
-// entry's command, here unattended (/S). A saved game the player added in a
-// folder of their own stays, with the install folder that holds it; a
-// tampered "Progdir" of a drive's root makes it refuse, removing nothing.
+// The installation removed again the way a user would, from the system's
+// list of programs: the uninstall entry's command started as Windows starts
+// it, answered Yes (ASKED), with /S added (SILENT), as an earlier build wrote
+// it, unquoted (LEGACY), or through Wine's own list of installed programs
+// (WINE_LIST). A saved game the player added in a folder of their own stays,
+// with the install folder that holds it; a tampered "Progdir" of a drive's
+// root makes it refuse, removing nothing.
+enum UninstallWay { ASKED, SILENT, LEGACY, WINE_LIST, TAMPERED };
 static bool WriteAll(const std::string& path, const std::string& text)
 {
     HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -349,29 +376,107 @@ static bool WriteAll(const std::string& path, const std::string& text)
         CloseHandle(hFile);
     return bWritten;
 }
-static void UninstallRoundTrip(bool bTampered)
+// The exit code once the process ends, STILL_ACTIVE if it does not in time.
+static DWORD Ended(PROCESS_INFORMATION& run, DWORD ms)
 {
-    RunShortcutPage(0);
-    std::string group = Join(Programs(), kProduct), saves = Join(kDefaultDir, "Saves"), save = Join(saves, "slot1.sav");
-    Need(Check(CreateDirectoryA(saves.c_str(), nullptr) && WriteAll(save, "level 7"), "saved game %s", save.c_str()));
-    if (bTampered)
-        Need(Check(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kUninstall, "Progdir", REG_SZ, "C:\\", 4) == ERROR_SUCCESS,
-                   "\"Progdir\" set to C:\\"));
-    std::string command = ValueOf(kUninstall, "UninstallString");
-    Need(Check(command == Sz(Join(kDefaultDir, "uninstall.exe")), "uninstall entry names %s", command.c_str()));
-    command.erase(0, command.find(':', command.find(':') + 1) + 1);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION run = {};
-    std::string commandLine = "\"" + command + "\" /S";
-    Need(Check(CreateProcessA(command.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                              &run),
-               "started %s", commandLine.c_str()));
     DWORD dwExit = STILL_ACTIVE;
-    bool bEnded = WaitForSingleObject(run.hProcess, 60000) == WAIT_OBJECT_0 && GetExitCodeProcess(run.hProcess, &dwExit);
+    if (WaitForSingleObject(run.hProcess, ms) != WAIT_OBJECT_0 || !GetExitCodeProcess(run.hProcess, &dwExit))
+        dwExit = STILL_ACTIVE;
     CloseHandle(run.hThread);
     CloseHandle(run.hProcess);
-    Check(bEnded && dwExit == (bTampered ? 2u : 0u), "uninstaller exit code %lu", static_cast<unsigned long>(dwExit));
+    return dwExit;
+}
+// The uninstaller's box, in whichever of its processes shows it: the text it
+// begins with, answered.
+static void UninstallBox(const char* pszName, const std::string& begins, int answer)
+{
+    HWND hBox = nullptr;
+    PollUntil(APPEAR_MS * 3, [&] {
+        for (HWND hWnd : Windows(0, GetDesktopWindow()))
+            if (!hBox && IsWindowVisible(hWnd) && ClassOf(hWnd) == "#32770" && TitleOf(hWnd) == "Quarnel - Uninstall" &&
+                TextOf(GetDlgItem(hWnd, MSGBOX_TEXT)).compare(0, begins.size(), begins) == 0)
+                hBox = hWnd;
+        return hBox != nullptr;
+    });
+    Need(Check(hBox != nullptr, "the uninstaller asks/says \"%s...\"", begins.c_str()));
+    Shot(hBox, pszName);
+    PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hBox, answer)));
+    Check(PollUntil(APPEAR_MS, [&] { return Gone(hBox); }), "the box closes");
+}
+// Wine's list of installed programs: uninstaller.exe with args; its output.
+static std::string WineUninstaller(const std::string& args, DWORD& dwExit)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    Need(CreatePipe(&hRead, &hWrite, &sa, 0));
+    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = hWrite;
+    PROCESS_INFORMATION run = {};
+    std::string program = ShellFolder(CSIDL_SYSTEM) + "\\uninstaller.exe", commandLine = "uninstaller.exe " + args;
+    bool bStarted = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                   &si, &run);
+    CloseHandle(hWrite);
+    Need(Check(bStarted, "started %s", commandLine.c_str()));
+    std::string out;
+    char buffer[4096];
+    for (DWORD cb = 0; ReadFile(hRead, buffer, sizeof(buffer), &cb, nullptr) && cb;)
+        out.append(buffer, cb);
+    CloseHandle(hRead);
+    dwExit = Ended(run, APPEAR_MS * 6);
+    return out;
+}
+static void UninstallRoundTrip(UninstallWay way)
+{
+    RunShortcutPage(0);
+    bool bTampered = way == TAMPERED;
+    std::string group = Join(Programs(), kProduct), saves = Join(kDefaultDir, "Saves"), save = Join(saves, "slot1.sav");
+    std::string uninstaller = Join(kDefaultDir, "uninstall.exe");
+    Need(Check(CreateDirectoryA(saves.c_str(), nullptr) && WriteAll(save, "level 7"), "saved game %s", save.c_str()));
+    if (bTampered)
+        Need(Check(SetValue(kUninstall, "Progdir", "C:\\"), "\"Progdir\" set to C:\\"));
+    if (way == LEGACY)
+        Need(Check(SetValue(kUninstall, "UninstallString", uninstaller), "entry as an earlier build wrote it"));
+    std::string command = ValueOf(kUninstall, "UninstallString");
+    command.erase(0, command.find(':', command.find(':') + 1) + 1);
+    Need(Check(command == (way == LEGACY ? uninstaller : "\"" + uninstaller + "\""), "uninstall entry: %s",
+               command.c_str()));
+
+    DWORD dwExit = STILL_ACTIVE;
+    if (way == WINE_LIST) {
+        std::string listed = WineUninstaller("--list", dwExit);
+        Check(dwExit == 0 && listed.find("|||Quarnel") != std::string::npos,
+              "Wine's list of installed programs shows Quarnel: %s", listed.c_str());
+        PROCESS_INFORMATION run = {};
+        std::string commandLine = "uninstaller.exe --remove Quarnel", program = ShellFolder(CSIDL_SYSTEM) + "\\uninstaller.exe";
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        Need(Check(CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                  &si, &run),
+                   "started %s", commandLine.c_str()));
+        UninstallBox("uninstall-question", "Remove Quarnel from this computer?", IDYES);
+        UninstallBox("uninstall-done", "Quarnel was removed from this computer.", IDOK);
+        dwExit = Ended(run, APPEAR_MS * 3);
+    } else {
+        // As Windows' list starts it; unattended runs add /S.
+        if (way == SILENT || bTampered)
+            command += " /S";
+        PROCESS_INFORMATION run = {};
+        std::string program;
+        Need(Check(StartStored(command, run, &program) && program == uninstaller, "started %s as Windows does",
+                   command.c_str()));
+        if (way == ASKED || way == LEGACY) {
+            UninstallBox("uninstall-question", "Remove Quarnel from this computer?", IDYES);
+            UninstallBox("uninstall-done", "Quarnel was removed from this computer.", IDOK);
+        }
+        dwExit = Ended(run, APPEAR_MS * 3);
+    }
+    Check(dwExit == (bTampered ? 2u : 0u), "uninstaller exit code %lu", static_cast<unsigned long>(dwExit));
+    // Without /S the original ends once its temporary copy runs: the copy
+    // removes the files after the boxes.
+    PollUntil(APPEAR_MS, [&] { return bTampered || !Exists(uninstaller); });
 
     std::string states = RecordStates(kDefaultDir);
     Check(states == Expected(bTampered ? records.size() : 0), "records (W whole, - none): %s", states.c_str());
@@ -382,11 +487,10 @@ static void UninstallRoundTrip(bool bTampered)
         Check(Exists(link) == bTampered, "%s %s", link.c_str(), bTampered ? "kept" : "removed");
     Check(IsDir(group) == bTampered, "%s %s", group.c_str(), bTampered ? "kept" : "removed");
     for (const char* pszKey : {kAppPaths, kUninstall}) {
-        HKEY hKey = nullptr;
-        bool bKept = RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKey, 0, KEY_READ, &hKey) == ERROR_SUCCESS;
+        HKEY hKey = OpenKey(pszKey, KEY_READ);
         if (hKey)
             RegCloseKey(hKey);
-        Check(bKept == bTampered, "HKLM\\%s %s", pszKey, bTampered ? "kept" : "removed");
+        Check((hKey != nullptr) == bTampered, "HKLM\\%s %s", pszKey, bTampered ? "kept" : "removed");
     }
 }
 
@@ -415,8 +519,11 @@ static ScenarioList kShortcutScenarios = {
          RunShortcutPage(DEEP);
          row.seen = "installed";
      }},
-    {"uninstall_round_trip", [] { UninstallRoundTrip(false); }},
-    {"uninstall_tampered_progdir", [] { UninstallRoundTrip(true); }},
+    {"uninstall_round_trip", [] { UninstallRoundTrip(ASKED); }},
+    {"uninstall_silent", [] { UninstallRoundTrip(SILENT); }},
+    {"uninstall_legacy_entry", [] { UninstallRoundTrip(LEGACY); }},
+    {"uninstall_wine_list", [] { UninstallRoundTrip(WINE_LIST); }},
+    {"uninstall_tampered_progdir", [] { UninstallRoundTrip(TAMPERED); }},
     // The demo: the same walk, for its screenshots.
     {"walkthrough", [] { RunShortcutPage(0); }},
 };

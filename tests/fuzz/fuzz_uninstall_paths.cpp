@@ -1,8 +1,10 @@
 // libFuzzer target over the uninstaller's path rules. The input's first line
-// is a recorded folder, the rest a path to test against it. Whatever the
-// bytes, an accepted folder is a full path below a drive's root that nothing
-// climbs out of, and a path "inside" it really lies below it.
-#include "tools/uninstaller/uninstall_rules.h"
+// is a recorded folder, the rest a path to test against it and the options
+// of a command line. Whatever the bytes, an accepted folder is a full path
+// below a drive's root that nothing climbs out of, a path "inside" it really
+// lies below it, and the uninstaller in that folder reads the same options
+// after its own path unquoted, in any ASCII case, as after it quoted.
+#include "uninstall/uninstall_rules.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,13 +54,37 @@ static void CheckInside(const std::string& path, const std::string& folder)
         Fail("inside, but not below the folder", path + " | " + folder);
 }
 
+static std::string Parsed(const std::string& line, const std::string& self)
+{
+    UninstallArgs args;
+    if (!ParseUninstallCommandLine(line.c_str(), self.c_str(), &args))
+        return "refused";
+    return std::string(args.bSilent ? "/S" : "") + (args.pszFrom ? " /FROM=" + std::string(args.pszFrom) : "");
+}
+
+static void CheckCommandLine(const std::string& options, const std::string& folder)
+{
+    if ((folder + options).find_first_of(std::string("\"\0", 2)) != std::string::npos)
+        return;
+    const std::string self = folder + "\\" + kUninstallerName;
+    std::string upper = self;
+    for (char& ch : upper)
+        ch = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+    const std::string quoted = Parsed("\"" + self + "\" " + options, self);
+    if (Parsed(self + " " + options, self) != quoted || Parsed(upper + " " + options, self) != quoted)
+        Fail("the own path unquoted reads differently", self + " | " + options);
+    Parsed(options, folder);  // a line shorter or other than the path
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t cbData)
 {
     const std::string input(reinterpret_cast<const char*>(pData), cbData);
     const size_t nNewline = input.find('\n');
     const std::string folder = input.substr(0, nNewline);
     CheckFolder(folder);
-    if (nNewline != std::string::npos)
+    if (nNewline != std::string::npos) {
         CheckInside(input.substr(nNewline + 1), folder);
+        CheckCommandLine(input.substr(nNewline + 1), folder);
+    }
     return 0;
 }

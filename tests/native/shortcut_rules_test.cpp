@@ -26,21 +26,25 @@ std::vector<std::string> Values(const char* pszInstallDir, const char* pszProgra
 
 TEST(RegistryValues, SixTextValuesInWriteOrderSizedWithTheirTerminator)
 {
-    // Paths as they stand: no quotes, even with blanks; no backslash added.
+    // Paths as they stand, no backslash added; only the uninstall command,
+    // run as a command line, is quoted, blanks or not.
     EXPECT_EQ(Values("C:\\Games\\Quarnel", "C:\\Menu\\Programs\\Quarnel"),
               (std::vector<std::string>{"App Paths||1|Quarnel|8", "App Paths|Path|1|C:\\Games\\Quarnel|17",
                                         "Uninstall|DisplayName|1|Quarnel|8",
-                                        "Uninstall|UninstallString|1|C:\\Games\\Quarnel\\uninstall.exe|31",
+                                        "Uninstall|UninstallString|1|\"C:\\Games\\Quarnel\\uninstall.exe\"|33",
                                         "Uninstall|Scdir|1|C:\\Menu\\Programs\\Quarnel|25",
                                         "Uninstall|Progdir|1|C:\\Games\\Quarnel|17"}));
     EXPECT_EQ(Values("D:\\Program files\\Quarnel", "")[3],
-              "Uninstall|UninstallString|1|D:\\Program files\\Quarnel\\uninstall.exe|39");
+              "Uninstall|UninstallString|1|\"D:\\Program files\\Quarnel\\uninstall.exe\"|41");
     // A group that could not be composed is not recorded; an uninstall
-    // command that does not fit is not written cut short.
+    // command whose quoted form does not fit is not written cut short:
+    // 495 characters of folder make 511 with the quotes, one more is refused.
     EXPECT_EQ(Values("C:\\Q", "")[4], "Uninstall|Scdir|1|-");
-    std::string longDir = "C:\\" + std::string(500, 'd');
+    std::string longDir = "C:\\" + std::string(492, 'd');
+    EXPECT_EQ(Values(longDir.c_str(), "")[3], "Uninstall|UninstallString|1|\"" + longDir + "\\uninstall.exe\"|512");
+    longDir += 'd';
     std::vector<std::string> values = Values(longDir.c_str(), "C:\\G\\Quarnel");
-    EXPECT_EQ(values[1], "App Paths|Path|1|" + longDir + "|504");
+    EXPECT_EQ(values[1], "App Paths|Path|1|" + longDir + "|497");
     EXPECT_EQ(values[3], "Uninstall|UninstallString|1|-");
 }
 
@@ -59,6 +63,28 @@ TEST(ProgramGroup, ProductFolderOnceWithExactlyOneBackslash)
     EXPECT_EQ(std::string(sz), parent + "\\Quarnel");
     EXPECT_FALSE(ComposeProgramGroup(sz, sizeof(sz), (parent + "p").c_str()));
     EXPECT_STREQ(sz, "");
+}
+
+// The folders Finish makes for a group, outermost first, joined by "|".
+std::string GroupLevels(const char* pszGroup)
+{
+    std::string levels;
+    for (size_t cch = NextGroupLevel(pszGroup, 0); cch != 0; cch = NextGroupLevel(pszGroup, cch))
+        levels += (levels.empty() ? "" : "|") + std::string(pszGroup, cch);
+    return levels;
+}
+
+TEST(ProgramGroup, EveryLevelBelowTheDriveRootOnlyTheGroupElsewhere)
+{
+    for (auto [pszGroup, pszLevels] :
+         {std::pair{"C:\\Menu\\Games\\Quarnel", "C:\\Menu|C:\\Menu\\Games|C:\\Menu\\Games\\Quarnel"},
+          {"c:\\Quarnel", "c:\\Quarnel"}, {"C:", ""}, {"C:\\", ""}, {"", ""},
+          {"D:\\\\Menu\\\\Quarnel\\", "D:\\\\Menu|D:\\\\Menu\\\\Quarnel"},
+          {"E:/Menu/Quarnel", "E:/Menu|E:/Menu/Quarnel"},
+          {"C:\\Menu\\..\\Quarnel", "C:\\Menu\\..\\Quarnel"}, {"C:\\Menu..\\Quarnel", "C:\\Menu..|C:\\Menu..\\Quarnel"},
+          {"C:Menu\\Quarnel", "C:Menu\\Quarnel"}, {"Menu\\Quarnel", "Menu\\Quarnel"},
+          {"\\\\server\\share\\Quarnel", "\\\\server\\share\\Quarnel"}, {"1:\\Menu\\Quarnel", "1:\\Menu\\Quarnel"}})
+        EXPECT_EQ(GroupLevels(pszGroup), pszLevels) << pszGroup;
 }
 
 // The link files and targets made for one press of Finish, as

@@ -1,7 +1,7 @@
 // The uninstaller's decisions: which recorded folders it refuses and why,
-// what counts as inside the install folder, manifest reading, and the order
-// in which folders are tried.
-#include "tools/uninstaller/uninstall_rules.h"
+// what counts as inside the install folder, manifest reading, the order in
+// which folders are tried, and its command line.
+#include "uninstall/uninstall_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +91,42 @@ TEST(UninstallRules, ManifestsTolerateCrLfAndBlankLinesAndStopAtABadLine)
         EXPECT_EQ(r.nLine, 3u) << c.line;
         EXPECT_EQ(r.names, Names{"quarnel.exe"}) << c.line;
     }
+}
+
+// Lines as the system's list of programs, a user and the original hand them
+// over; an unquoted path with a space is only accepted whole and as its own.
+TEST(UninstallRules, CommandLinesAcceptTheOwnPathUnquotedAndNothingElse)
+{
+    const char kSelf[] = "C:\\Program files\\Quarnel\\uninstall.exe";
+    const std::string self = kSelf, copyLine = "\"C:\\Temp\\qun1.tmp\" /S /FROM=" + self;
+    const struct { std::string line; const char* pszSelf; bool bValid, bSilent; const char* pszFrom; } kCases[] = {
+        {self, kSelf, true, false, nullptr}, {self + " /S", kSelf, true, true, nullptr},
+        {self + "\t/s ", kSelf, true, true, nullptr},
+        {"c:\\PROGRAM FILES\\quarnel\\Uninstall.EXE /S", kSelf, true, true, nullptr},
+        {"\"" + self + "\" /S", kSelf, true, true, nullptr}, {"\"" + self + "\"", kSelf, true, false, nullptr},
+        {"uninstall.exe /S", kSelf, true, true, nullptr}, {copyLine, "C:\\Temp\\qun1.tmp", true, true, kSelf},
+        {self + " /FROM=C:\\x y", kSelf, true, false, "C:\\x y"},
+        {self, "", false, false, nullptr},  // own path unknown
+        {"C:\\Program files\\Other\\uninstall.exe", kSelf, false, false, nullptr},
+        {"C:\\Program files\\Quarnel", kSelf, false, false, nullptr},
+        {self + "2 /S", kSelf, false, false, nullptr}, {self + "/S", kSelf, false, false, nullptr},
+        {self + " /S junk", kSelf, false, false, nullptr}, {self + " /X", kSelf, false, false, nullptr},
+        {self + " /FROM=", kSelf, false, false, nullptr}, {"\"" + self + "\" files", kSelf, false, false, nullptr},
+        {"C:\\Program files\\Qu\xC4rnel\\uninstall.exe", "C:\\Program files\\Qu\xE4rnel\\uninstall.exe", false,
+         false, nullptr},
+    };
+    for (const auto& c : kCases) {
+        UninstallArgs args;
+        EXPECT_EQ(ParseUninstallCommandLine(c.line.c_str(), c.pszSelf, &args), c.bValid) << c.line;
+        if (!c.bValid)
+            continue;
+        EXPECT_EQ(args.bSilent, c.bSilent) << c.line;
+        EXPECT_STREQ(args.pszFrom, c.pszFrom) << c.line;
+    }
+    char szLine[96];
+    EXPECT_TRUE(ComposeCopyCommand(szLine, sizeof szLine, "C:\\Temp\\qun1.tmp", true, kSelf));
+    EXPECT_EQ(szLine, copyLine);
+    EXPECT_FALSE(ComposeCopyCommand(szLine, copyLine.size(), "C:\\Temp\\qun1.tmp", true, kSelf));
 }
 
 Names Folders(const Names& names, size_t nMax)

@@ -14,8 +14,13 @@ namespace {
 // GDI objects of this process. Wine (8.0) answers GetGuiResources with 0 and
 // ERROR_CALL_NOT_IMPLEMENTED; it keeps the process's GDI objects in the
 // handle table that the PEB points to (GdiSharedHandleTable, at 0xF8 in the
-// x86_64 PEB; 24-byte entries with the object type at byte 14, 0 when free),
-// which is counted then.
+// x86_64 PEB and 0x94 in the i686 one; 24-byte entries in both, with the
+// object type at byte 14, 0 when free), which is counted then.
+#ifdef _WIN64
+constexpr size_t GDI_TABLE_IN_PEB = 0xF8;
+#else
+constexpr size_t GDI_TABLE_IN_PEB = 0x94;
+#endif
 DWORD GdiObjectCount()
 {
     SetLastError(0);
@@ -26,7 +31,7 @@ DWORD GdiObjectCount()
         return nObjects;
     struct Entry { UINT64 kernel; USHORT pid, count, unique; UCHAR type, flags; UINT64 user; };
     static_assert(sizeof(Entry) == 24, "GDI handle table entry");
-    const Entry* pTable = *reinterpret_cast<const Entry* const*>(reinterpret_cast<const BYTE*>(info.PebBaseAddress) + 0xF8);
+    const Entry* pTable = *reinterpret_cast<const Entry* const*>(reinterpret_cast<const BYTE*>(info.PebBaseAddress) + GDI_TABLE_IN_PEB);
     for (DWORD i = 0; pTable && i < 0x10000; ++i)
         nObjects += pTable[i].type != 0;
     return nObjects;

@@ -1,7 +1,8 @@
 // The registry entries against Wine's registry, the shell links through its
-// shell-link object, and the group browser's link limit in this process, from
-// the real setup.exe's template. What the page's Finish and Cancel leave, and
-// the browser's walk up and into folders, are checked end to end.
+// shell-link object, and the page's Finish under missing folders and the
+// group browser's link limit in this process, from the real setup.exe's
+// templates. The rest of what Finish and Cancel leave, and the browser's walk
+// up and into folders, are checked end to end.
 #include "resources/resource.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
@@ -87,14 +88,16 @@ TEST(RegistryEntries, SixTextValuesReplacedOthersKept)
     ScratchMachine machine;
     SetValue(Under(szUninstallKey), "Other", REG_SZ, "kept");
     SetValue(Under(szUninstallKey), "Scdir", REG_DWORD, "old");
-    StrCopy(szInstallDir, "C:\\Games\\Quarnel");
+    StrCopy(szInstallDir, "C:\\Program files\\Quarnel");
     for (int nPass = 0; nPass < 2; ++nPass) {  // Cancel refused, then Finish: the same data again
         WriteAppPathEntry();
         WriteUninstallEntry("C:\\Menu\\Programs\\Quarnel");
     }
-    EXPECT_EQ(ProductValues(), (std::vector<std::string>{"1:8:Quarnel", "1:17:C:\\Games\\Quarnel", "1:8:Quarnel",
-                                                         "1:31:C:\\Games\\Quarnel\\uninstall.exe",
-                                                         "1:25:C:\\Menu\\Programs\\Quarnel", "1:17:C:\\Games\\Quarnel"}));
+    // The command quoted, so that the blank does not split it; paths bare.
+    EXPECT_EQ(ProductValues(),
+              (std::vector<std::string>{"1:8:Quarnel", "1:25:C:\\Program files\\Quarnel", "1:8:Quarnel",
+                                        "1:41:\"C:\\Program files\\Quarnel\\uninstall.exe\"",
+                                        "1:25:C:\\Menu\\Programs\\Quarnel", "1:25:C:\\Program files\\Quarnel"}));
     EXPECT_EQ(Value(Under(szUninstallKey), "Other"), "1:5:kept");
 }
 
@@ -205,15 +208,61 @@ TEST(ShellLink, SavesTargetAndDescriptionOnlyRefusesWhatCannotBeSaved)
     EXPECT_EQ(ReadLink(scratch.Path("Game.lnk")), scratch.Path("other.exe") + "|2");
 }
 
+// The real setup.exe's dialog templates as this process's instance.
+class SetupTemplates {
+public:
+    SetupTemplates()
+    {
+        hAppInstance = LoadLibraryExA(WinePath(SETUP_EXE_UNIX).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&icc);
+    }
+    ~SetupTemplates()
+    {
+        FreeLibrary(hAppInstance);
+        hAppInstance = nullptr;
+    }
+};
+
+// Finish under a "Common Programs" folder whose two last levels are missing,
+// as the browser can leave it, and under one that is there with its group:
+// every level is made and the group gets its three links.
+TEST(ShortcutPage, FinishMakesEveryMissingLevelOfTheGroup)
+{
+    SetupTemplates templates;
+    ASSERT_NE(hAppInstance, nullptr);
+    for (bool bExisting : {false, true}) {
+        SCOPED_TRACE(bExisting);
+        ScratchMachine machine;
+        ScratchDir scratch;
+        std::string group = scratch.Path("Menu\\Programs\\Quarnel");
+        if (bExisting)
+            fs::create_directories(FsPath(group));
+        SetValue(szShellFoldersKey, "Common Programs", REG_SZ, scratch.Path("Menu\\Programs"));
+        StrCopy(szInstallDir, scratch.Path().c_str());
+        for (const LinkRow& row : aLinkRows)
+            WriteFile(scratch.Path(row.pszTargetName), TextBytes("MZ"));
+        HWND hDlg = CreateDialogParamA(hAppInstance, "IDD_SHORTCUT", nullptr, ShortcutDlgProc, 0);
+        ASSERT_NE(hDlg, nullptr);
+        SendMessageA(hDlg, WM_COMMAND, IDOK, 0);
+        DestroyWindow(hDlg);
+        EXPECT_STREQ(szOpenFolder, group.c_str());
+        ASSERT_TRUE(Exists(group));
+        EXPECT_EQ(ListFiles(scratch.FsRoot() / "Menu"),
+                  (std::vector<std::string>{"Programs\\Quarnel\\Quarnel.lnk", "Programs\\Quarnel\\Readme.lnk",
+                                            "Programs\\Quarnel\\Uninstall.lnk"}));
+        EXPECT_EQ(ReadLink(group + "\\Uninstall.lnk"), scratch.Path("uninstall.exe") + "|Uninstall");
+        szOpenFolder[0] = '\0';
+    }
+}
+
 // Deeper through the product-folder item until the group's longest link
 // would pass 259 characters: that step changes nothing.
 TEST(GroupBrowser, StopsWhereTheGroupsLinksWouldPass259Characters)
 {
     ScratchDir scratch;
-    hAppInstance = LoadLibraryExA(WinePath(SETUP_EXE_UNIX).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    SetupTemplates templates;
     ASSERT_NE(hAppInstance, nullptr);
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&icc);
     StrCopy(szProductFolder, "Quarnel");
     StrCopy(szGroupParent, scratch.Path().c_str());
     HWND hDlg = CreateDialogParamA(hAppInstance, "IDD_BROWSE_SHORTCUT", nullptr, GroupBrowseDlgProc, 0);
@@ -233,8 +282,6 @@ TEST(GroupBrowser, StopsWhereTheGroupsLinksWouldPass259Characters)
     EXPECT_LE(LongestGroupLinkPath(szGroupParent), MAX_LINK_PATH);
     EXPECT_GT(LongestGroupLinkPath((before + "\\Quarnel").c_str()), MAX_LINK_PATH);
     DestroyWindow(hDlg);
-    FreeLibrary(hAppInstance);
-    hAppInstance = nullptr;
 }
 
 }  // namespace

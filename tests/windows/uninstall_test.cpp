@@ -2,10 +2,12 @@
 // one: the files of the real manifest in a scratch install folder, with the
 // uninstaller among them, the uninstall entry and App Paths key under HKLM,
 // the program group's links and the desktop link. It is started from the
-// install folder, with /S unless a test answers its question.
+// install folder, with /S unless a test answers its question, by its path
+// quoted as the uninstall entry holds it, or unquoted as earlier installers
+// wrote it (the install folder's name has a space).
 #include "shortcuts/shortcuts.h"
 #include "tests/common/test_support.h"
-#include "tools/uninstaller/uninstall_rules.h"
+#include "uninstall/uninstall_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +96,7 @@ protected:
 
     // Starts the uninstaller from the install folder in a job that ends it
     // and its copy with the test; the original's exit code.
-    DWORD Run(const char* pszArgs = "/S")
+    DWORD Run(const char* pszArgs = "/S", bool bQuoted = true)
     {
         if (!hJob) {
             hJob = CreateJobObjectA(nullptr, nullptr);
@@ -102,7 +104,7 @@ protected:
             limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
             SetInformationJobObject(hJob, JobObjectExtendedLimitInformation, &limits, sizeof limits);
         }
-        std::string command = "\"" + uninstaller + "\" " + pszArgs;
+        std::string command = (bQuoted ? "\"" + uninstaller + "\" " : uninstaller + " ") + pszArgs;
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
@@ -131,7 +133,7 @@ protected:
     }
 
     ScratchDir scratch;
-    const std::string progdir = scratch.Path("Games\\Quarnel"), uninstaller = progdir + "\\uninstall.exe";
+    const std::string progdir = scratch.Path("Program files\\Quarnel"), uninstaller = progdir + "\\uninstall.exe";
     const std::string scdir = scratch.Path("Start Menu\\Programs\\Quarnel"), desktop = scratch.Path("Desktop");
     const std::string desktopLink = desktop + "\\Quarnel.lnk", temp = scratch.Path("Temp");
     Names files;
@@ -141,11 +143,13 @@ protected:
     HANDLE hJob = nullptr;
 };
 
+// Started as the system's list starts an entry of an earlier installer: the
+// path unquoted, its space and all.
 TEST_F(UninstallTest, RemovesEverythingSetupMadeAndItsOwnCopy)
 {
-    EXPECT_EQ(Run(), static_cast<DWORD>(UNINSTALL_DONE));
+    EXPECT_EQ(Run("/S", false), static_cast<DWORD>(UNINSTALL_DONE));
     EXPECT_FALSE(Exists(progdir) || Exists(scdir) || Exists(desktopLink));
-    EXPECT_TRUE(Exists(scratch.Path("Games")) && Exists(scratch.Path("Start Menu\\Programs")));
+    EXPECT_TRUE(Exists(scratch.Path("Program files")) && Exists(scratch.Path("Start Menu\\Programs")));
     EXPECT_FALSE(KeyExists(kUninstallKey) || KeyExists(kAppPathsKey));
     // The copy is gone. The original waited for it, so its file could not be
     // deleted: it was moved here, to go at the next restart.

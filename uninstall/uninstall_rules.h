@@ -121,9 +121,17 @@ struct UninstallArgs {
     const char* pszFrom;  // inside the parsed line; null in the original
 };
 
+// Reads the whole command line (GetCommandLineA) given the program's own full
+// path pszSelf ("" when unknown). The program's name ends where the C runtime
+// ends it for WinMain: at the first space or tab outside double quotes. But
+// uninstall entries of earlier installers hold the path unquoted, and the
+// system's list of programs starts that text as the command line unchanged,
+// which would leave the rest of a path with a space as an argument. So a line
+// that starts with pszSelf itself, unquoted (ignoring ASCII case), followed by
+// its end, a space or a tab, has its options read after the whole path.
 // Returns false for anything else on the line.
-bool ParseUninstallArgs(const char* pszCmdLine, UninstallArgs* pArgs);
+bool ParseUninstallCommandLine(const char* pszCommandLine, const char* pszSelf, UninstallArgs* pArgs);
 
 // The temporary copy's command line: its quoted path, then the options that
-// ParseUninstallArgs reads back. Returns false when it does not fit.
+// ParseUninstallCommandLine reads back. Returns false when it does not fit.
 bool ComposeCopyCommand(char* szDest, size_t cchDest, const char* pszCopy, bool bSilent, const char* pszFrom);

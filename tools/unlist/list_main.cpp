@@ -2,7 +2,7 @@
 // files and folders as C++ tables, from the manifest the packer packs. The
 // uninstaller removes exactly these, so a manifest that the uninstaller's
 // rules refuse fails the build here, naming the line.
-#include "tools/uninstaller/uninstall_rules.h"
+#include "uninstall/uninstall_rules.h"
 
 #include <algorithm>
 #include <cstdio>

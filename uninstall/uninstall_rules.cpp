@@ -1,4 +1,4 @@
-#include "tools/uninstaller/uninstall_rules.h"
+#include "uninstall/uninstall_rules.h"
 
 #include "shell/strutil.h"
 
@@ -77,6 +77,40 @@ bool StartsWithIgnoringCase(const char* psz, const char* pszPrefix)
 {
     size_t cch = std::strlen(pszPrefix);
     return strnlen(psz, cch) == cch && SameTextIgnoringCase(psz, pszPrefix, cch);
+}
+
+bool IsArgSeparator(char ch) { return ch == ' ' || ch == '\t'; }
+
+// The options after the program's name.
+bool ParseUninstallArgs(const char* pszCmdLine, UninstallArgs* pArgs)
+{
+    *pArgs = {false, nullptr};
+    const char* p = pszCmdLine;
+    for (;;) {
+        while (IsArgSeparator(*p))
+            ++p;
+        if (*p == '\0')
+            return true;
+        if (StartsWithIgnoringCase(p, kSilentOption) && (p[2] == '\0' || IsArgSeparator(p[2]))) {
+            pArgs->bSilent = true;
+            p += 2;
+        } else if (StartsWithIgnoringCase(p, kFromOption) && p[sizeof kFromOption - 1] != '\0') {
+            pArgs->pszFrom = p + sizeof kFromOption - 1;
+            return true;
+        } else {
+            return false;
+        }
+    }
+}
+
+// Past the program's name, as the C runtime skips it for WinMain.
+const char* SkipProgramName(const char* p)
+{
+    bool bQuoted = false;
+    for (; *p != '\0' && (bQuoted || !IsArgSeparator(*p)); ++p)
+        if (*p == '"')
+            bQuoted = !bQuoted;
+    return p;
 }
 
 }  // namespace
@@ -234,25 +268,16 @@ size_t ListInstalledFolders(const PathSpan* aNames, size_t nNames, PathSpan* aFo
     return n;
 }
 
-bool ParseUninstallArgs(const char* pszCmdLine, UninstallArgs* pArgs)
+bool ParseUninstallCommandLine(const char* pszCommandLine, const char* pszSelf, UninstallArgs* pArgs)
 {
-    *pArgs = {false, nullptr};
-    const char* p = pszCmdLine;
-    for (;;) {
-        while (*p == ' ' || *p == '\t')
-            ++p;
-        if (*p == '\0')
-            return true;
-        if (StartsWithIgnoringCase(p, kSilentOption) && (p[2] == '\0' || p[2] == ' ' || p[2] == '\t')) {
-            pArgs->bSilent = true;
-            p += 2;
-        } else if (StartsWithIgnoringCase(p, kFromOption) && p[sizeof kFromOption - 1] != '\0') {
-            pArgs->pszFrom = p + sizeof kFromOption - 1;
-            return true;
-        } else {
-            return false;
-        }
-    }
+    // The whole path or nothing: "uninstall.exe2" or a folder of it is not
+    // this program. StartsWithIgnoringCase reads no further than the line.
+    const char* pszArgs = SkipProgramName(pszCommandLine);
+    const size_t cchSelf = std::strlen(pszSelf);
+    if (StartsWithIgnoringCase(pszCommandLine, pszSelf) &&
+        (pszCommandLine[cchSelf] == '\0' || IsArgSeparator(pszCommandLine[cchSelf])))
+        pszArgs = pszCommandLine + cchSelf;
+    return ParseUninstallArgs(pszArgs, pArgs);
 }
 
 bool ComposeCopyCommand(char* szDest, size_t cchDest, const char* pszCopy, bool bSilent, const char* pszFrom)

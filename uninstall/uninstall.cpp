@@ -13,9 +13,9 @@
 //                      for its copy and returns the copy's exit code
 //                      (UninstallExit in uninstall_rules.h).
 
-#include "installed_files.h"
 #include "shell/strutil.h"
-#include "tools/uninstaller/uninstall_rules.h"
+#include "uninstall/installed_files.h"
+#include "uninstall/uninstall_rules.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -438,10 +438,16 @@ bool RunsFromTempFolder(const char* pszSelf)
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR pszCmdLine, int)
+// The whole command line, not WinMain's: an entry that holds the program's
+// path unquoted is recognised only by that path (ParseUninstallCommandLine).
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    char szSelf[MAX_PATH];
+    DWORD cchSelf = GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
+    if (cchSelf == 0 || cchSelf >= MAX_PATH)
+        szSelf[0] = '\0';  // cut or unknown: only the usual reading
     UninstallArgs args;
-    bool bValid = ParseUninstallArgs(pszCmdLine, &args);
+    bool bValid = ParseUninstallCommandLine(GetCommandLineA(), szSelf, &args);
     gbSilent = args.bSilent;
     if (!bValid) {
         Say("Usage: uninstall.exe [/S]\n\n/S removes Quarnel without asking and without messages.",
@@ -453,9 +459,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR pszCmdLine, int)
     // The copy's own file goes at the next restart (with /S the original
     // removes it as soon as the copy ends). Only a copy in the temporary
     // folder: a /FROM= typed by hand must not cost the program its file.
-    char szSelf[MAX_PATH];
-    DWORD cchSelf = GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
-    if (cchSelf > 0 && cchSelf < MAX_PATH && RunsFromTempFolder(szSelf))
+    if (szSelf[0] != '\0' && RunsFromTempFolder(szSelf))
         MoveFileExA(szSelf, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return Uninstall(args.pszFrom);
 }
