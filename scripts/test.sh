@@ -44,7 +44,10 @@ if [ -n "$emulated" ]; then
     "runs the x86_64 build of the same sources ($build/win64/setup.exe); the shipped $shipped runs its own" \
     "rows (label shipped) and the i686 Windows-side tests run emulated."
 fi
-cmake "$build/win64" -DQUARNEL_SHIPPED_SETUP="$shipped" -DQUARNEL_E2E_SETUP="$tier" >/dev/null
+# The end-to-end rows compare what it installs with the files it packed.
+shipped_game=$(sed -n 's/^QUARNEL_GAME_TREE:[A-Z]*=//p' "$build/release/win32/CMakeCache.txt")
+cmake "$build/win64" -DQUARNEL_SHIPPED_SETUP="$shipped" -DQUARNEL_SHIPPED_GAME="$shipped_game" \
+  -DQUARNEL_E2E_SETUP="$tier" >/dev/null
 cmake --build "$build/win64"
 
 # Prints the fault matrix that the end-to-end rows of tree $1 wrote.
@@ -95,10 +98,18 @@ done
 
 # The same sources for i686, in process: calling conventions, structure
 # layouts and 32-bit arithmetic.
-echo "== i686: Windows-side tests (build/win32)${emulated:+, emulated CPU} =="
-xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
-  "$root/scripts/wine-session.sh" "$build/win32" \
-  ctest --test-dir "$build/win32" --output-on-failure || status=1
+# On an emulated CPU two suites stay out: the uninstaller's (each case
+# starts several 32-bit processes, a minute each; the shipped rows and the
+# x86_64 build run it) and the backdrop's (Wine's helper thread for the
+# painting hits an instruction the emulator does not carry; the x86_64
+# build and the end-to-end backdrop rows run it).
+echo "== i686: Windows-side tests (build/win32)${emulated:+, emulated CPU, without the uninstaller and backdrop suites} =="
+(
+  [ -z "$emulated" ] || export GTEST_FILTER='-UninstallTest.*:BackdropTest.*'
+  xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" \
+    "$root/scripts/wine-session.sh" "$build/win32" \
+    ctest --test-dir "$build/win32" --output-on-failure
+) || status=1
 
 echo "== reproducible release (build/host) =="
 ctest --test-dir "$build/host" -L release --output-on-failure || status=1
