@@ -99,15 +99,17 @@ TEST_F(BackdropTest, EightBitPictureHasAPaletteAndRepaintingLeaksNothing)
         // The count sees one object more; a hundred paints leave it as it was.
         DWORD nBefore = GdiObjectCount();
         HBRUSH hBrush = CreateSolidBrush(0);
-        if (bCounted)
+        if (bCounted) {
             EXPECT_EQ(GdiObjectCount(), nBefore + 1);
+        }
         DeleteObject(hBrush);
         nPaints = 0;
         for (int i = 0; i < 100; ++i)
             RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         EXPECT_EQ(nPaints, 100);
-        if (bCounted)
+        if (bCounted) {
             EXPECT_EQ(GdiObjectCount(), nBefore);
+        }
     }
 }
 
