@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <type_traits>
 
 DWORD ScaledMs(DWORD ms)
 {
@@ -97,9 +98,14 @@ bool PostChars(HWND hTarget, const std::string& text)
 static HANDLE hRemoteProcess;
 static char* pRemote;
 constexpr int CCH_ITEM = 512;
+// A 32-bit target reads structures in their 32-bit layout.
+static bool bRemote32;
+
 bool OpenRemote(HANDLE hProcess)
 {
     hRemoteProcess = hProcess;
+    BOOL bWow64 = FALSE;
+    bRemote32 = IsWow64Process(hProcess, &bWow64) && bWow64;
     pRemote = static_cast<char*>(VirtualAllocEx(hProcess, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
     return pRemote != nullptr;
 }
@@ -116,13 +122,21 @@ std::vector<std::string> ListViewTexts(HWND hList)
     std::vector<std::string> texts;
     LRESULT count = 0, cch = 0;
     bool bRead = Ask(hList, LVM_GETITEMCOUNT, 0, 0, count);
-    for (WPARAM i = 0; bRead && i < static_cast<WPARAM>(count); ++i) {
-        struct { LVITEMA item; char szText[CCH_ITEM]; } get = {};
-        get.item.pszText = pRemote + sizeof(get.item);
+    // LVITEMA as a 32-bit program lays it out: pszText at 20, cchTextMax at 24.
+    struct LVITEMA32 { UINT mask; int iItem, iSubItem; UINT state, stateMask; DWORD pszText; int cchTextMax, rest[8]; };
+    auto read = [&](auto item, WPARAM i) {
+        struct { decltype(item) item; char szText[CCH_ITEM]; } get = {item, {}};
+        UINT_PTR at = reinterpret_cast<UINT_PTR>(pRemote) + sizeof(item);
+        if constexpr (std::is_same_v<decltype(item.pszText), DWORD>)
+            get.item.pszText = static_cast<DWORD>(at);
+        else
+            get.item.pszText = reinterpret_cast<char*>(at);
         get.item.cchTextMax = CCH_ITEM;
         bRead = Remote(hList, LVM_GETITEMTEXTA, i, &get, sizeof(get), cch) && cch >= 0 && cch < CCH_ITEM;
         texts.emplace_back(get.szText, bRead ? static_cast<size_t>(cch) : 0);
-    }
+    };
+    for (WPARAM i = 0; bRead && i < static_cast<WPARAM>(count); ++i)
+        bRemote32 ? read(LVITEMA32{}, i) : read(LVITEMA{}, i);
     return bRead ? texts : std::vector<std::string>{"(unreadable)"};
 }
 

@@ -430,7 +430,8 @@ static std::string WineUninstaller(const std::string& args, DWORD& dwExit)
 }
 static void UninstallRoundTrip(UninstallWay way)
 {
-    RunShortcutPage(0);
+    // The page's own rows check the browser and the shell's window.
+    InstallWithDefaults();
     bool bTampered = way == TAMPERED;
     std::string group = Join(Programs(), kProduct), saves = Join(kDefaultDir, "Saves"), save = Join(saves, "slot1.sav");
     std::string uninstaller = Join(kDefaultDir, "uninstall.exe");
