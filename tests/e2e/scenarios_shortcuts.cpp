@@ -199,6 +199,18 @@ static std::string StartedNames()
     return names;
 }
 
+// The shell's window of the group, named after its last component.
+static HWND GroupWindow(const std::string& name)
+{
+    HWND hFolder = nullptr;
+    PollUntil(APPEAR_MS, [&] {
+        for (HWND hWnd : Windows(0))
+            if (!hFolder && IsWindowVisible(hWnd) && TitleOf(hWnd) == name)
+                hFolder = hWnd;
+        return hFolder != nullptr;
+    });
+    return hFolder;
+}
 // After the exit: the shell shows the group in a window named after its
 // last component (the window is closed here); for no group, nothing shows. The window is looked for among all processes: when no shell
 // process runs yet, the one setup.exe starts hands the folder to another.
@@ -219,13 +231,7 @@ static void CheckShellOpened(const std::string& group)
         return;
     }
     std::string name = group.substr(group.rfind('\\') + 1);
-    HWND hFolder = nullptr;
-    PollUntil(APPEAR_MS, [&] {
-        for (HWND hWnd : Windows(0))
-            if (!hFolder && IsWindowVisible(hWnd) && TitleOf(hWnd) == name)
-                hFolder = hWnd;
-        return hFolder != nullptr;
-    });
+    HWND hFolder = GroupWindow(name);
     std::string started = StartedNames();
     Need(Check(hFolder, "the shell opens the group: a window \"%s\" (started:%s)", name.c_str(), started.c_str()));
     Shot(hFolder, "program-group");
@@ -403,23 +409,31 @@ static void UninstallBox(const char* pszName, const std::string& begins, int ans
     PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hBox, answer)));
     Check(PollUntil(APPEAR_MS, [&] { return Gone(hBox); }), "the box closes");
 }
-// Wine's list of installed programs: uninstaller.exe with args; its output.
-static std::string WineUninstaller(const std::string& args, DWORD& dwExit)
+// Wine's list of installed programs: uninstaller.exe with args, its output
+// to hOut when given.
+static PROCESS_INFORMATION StartWineUninstaller(const std::string& args, HANDLE hOut = nullptr)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    if (hOut) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = si.hStdError = hOut;
+    }
+    PROCESS_INFORMATION run = {};
+    std::string program = ShellFolder(CSIDL_SYSTEM) + "\\uninstaller.exe", commandLine = "uninstaller.exe " + args;
+    Need(Check(CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, hOut != nullptr, 0, nullptr,
+                              nullptr, &si, &run),
+               "started %s", commandLine.c_str()));
+    return run;
+}
+static std::string WineListOfPrograms(DWORD& dwExit)
 {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE hRead = nullptr, hWrite = nullptr;
     Need(CreatePipe(&hRead, &hWrite, &sa, 0));
     SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = hWrite;
-    PROCESS_INFORMATION run = {};
-    std::string program = ShellFolder(CSIDL_SYSTEM) + "\\uninstaller.exe", commandLine = "uninstaller.exe " + args;
-    bool bStarted = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                   &si, &run);
+    PROCESS_INFORMATION run = StartWineUninstaller("--list", hWrite);
     CloseHandle(hWrite);
-    Need(Check(bStarted, "started %s", commandLine.c_str()));
     std::string out;
     char buffer[4096];
     for (DWORD cb = 0; ReadFile(hRead, buffer, sizeof(buffer), &cb, nullptr) && cb;)
@@ -430,8 +444,12 @@ static std::string WineUninstaller(const std::string& args, DWORD& dwExit)
 }
 static void UninstallRoundTrip(UninstallWay way)
 {
-    // The page's own rows check the browser and the shell's window.
+    // The page's own rows check the browser and the shell's window; the
+    // window is only closed here, so that no later run finds it open (Wine's
+    // 32-bit shell may die under an emulated CPU: then there is none).
     InstallWithDefaults();
+    if (HWND hFolder = GroupWindow(kProduct))
+        PostMessageA(hFolder, WM_CLOSE, 0, 0);
     bool bTampered = way == TAMPERED;
     std::string group = Join(Programs(), kProduct), saves = Join(kDefaultDir, "Saves"), save = Join(saves, "slot1.sav");
     std::string uninstaller = Join(kDefaultDir, "uninstall.exe");
@@ -447,16 +465,10 @@ static void UninstallRoundTrip(UninstallWay way)
 
     DWORD dwExit = STILL_ACTIVE;
     if (way == WINE_LIST) {
-        std::string listed = WineUninstaller("--list", dwExit);
+        std::string listed = WineListOfPrograms(dwExit);
         Check(dwExit == 0 && listed.find("|||Quarnel") != std::string::npos,
               "Wine's list of installed programs shows Quarnel: %s", listed.c_str());
-        PROCESS_INFORMATION run = {};
-        std::string commandLine = "uninstaller.exe --remove Quarnel", program = ShellFolder(CSIDL_SYSTEM) + "\\uninstaller.exe";
-        STARTUPINFOA si = {};
-        si.cb = sizeof(si);
-        Need(Check(CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                  &si, &run),
-                   "started %s", commandLine.c_str()));
+        PROCESS_INFORMATION run = StartWineUninstaller("--remove Quarnel");
         UninstallBox("uninstall-question", "Remove Quarnel from this computer?", IDYES);
         UninstallBox("uninstall-done", "Quarnel was removed from this computer.", IDOK);
         dwExit = Ended(run, APPEAR_MS * 3);
