@@ -13,6 +13,8 @@
 //                      for its copy and returns the copy's exit code
 //                      (UninstallExit in uninstall_rules.h).
 
+#include "shell/comguard.h"
+#include "shell/regguard.h"
 #include "shell/strutil.h"
 #include "uninstall/installed_files.h"
 #include "uninstall/uninstall_rules.h"
@@ -50,31 +52,6 @@ void Say(const char* pszText, UINT uStyle)
         MessageBoxA(nullptr, pszText, kCaption, uStyle);
 }
 
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey()
-    {
-        if (hKey_)
-            RegCloseKey(hKey_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-
-    bool Open(HKEY hRoot, const char* pszPath)
-    {
-        HKEY hKey = nullptr;
-        if (RegOpenKeyExA(hRoot, pszPath, 0, KEY_QUERY_VALUE, &hKey) != ERROR_SUCCESS)
-            return false;
-        hKey_ = hKey;
-        return true;
-    }
-    HKEY Get() const { return hKey_; }
-
-private:
-    HKEY hKey_ = nullptr;
-};
-
 class Handle {
 public:
     explicit Handle(HANDLE h) : h_(h) {}
@@ -89,23 +66,6 @@ public:
 
 private:
     HANDLE h_;
-};
-
-template <class T> class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef()
-    {
-        if (p_)
-            p_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    void** Out() { return reinterpret_cast<void**>(&p_); }
-    T* operator->() const { return p_; }
-
-private:
-    T* p_ = nullptr;
 };
 
 class ComApartment {
@@ -204,8 +164,8 @@ bool ReadLinkTarget(const char* pszLink, char (&szTarget)[MAX_PATH])
     WCHAR wszLink[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, pszLink, -1, wszLink, MAX_PATH) == 0)
         return false;
-    ComRef<IShellLinkA> link;
-    ComRef<IPersistFile> file;
+    ComPtrGuard<IShellLinkA> link;
+    ComPtrGuard<IPersistFile> file;
     return SUCCEEDED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkA), link.Out())) &&
            SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), file.Out())) &&
            SUCCEEDED(file->Load(wszLink, STGM_READ)) &&
@@ -318,19 +278,19 @@ int Uninstall(const char* pszFrom)
     char szProgdir[kFolderBuffer], szScdir[kFolderBuffer], szDesktop[kFolderBuffer];
     PathRefusal refusal, groupRefusal;
     {
-        RegKey uninstallKey, shellFolders;
-        if (!uninstallKey.Open(HKEY_LOCAL_MACHINE, kUninstallKey)) {
+        RegKeyGuard uninstallKey, shellFolders;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_QUERY_VALUE, uninstallKey.Out()) != ERROR_SUCCESS) {
             Say("Quarnel is not installed.", MB_OK | MB_ICONINFORMATION);
             return UNINSTALL_REFUSED;
         }
-        refusal = ReadRecordedFolder(uninstallKey.Get(), "Progdir", szProgdir);
+        refusal = ReadRecordedFolder(uninstallKey, "Progdir", szProgdir);
         if (refusal == PathRefusal::None) {
             UseLongForm(szProgdir);
             refusal = CheckInstallFolder(szProgdir, std::strlen(szProgdir), szStartDir);
         }
-        groupRefusal = ReadRecordedFolder(uninstallKey.Get(), "Scdir", szScdir);
-        shellFolders.Open(HKEY_LOCAL_MACHINE, kShellFoldersKey);
-        if (ReadRecordedFolder(shellFolders.Get(), "Common Desktop", szDesktop) != PathRefusal::None)
+        groupRefusal = ReadRecordedFolder(uninstallKey, "Scdir", szScdir);
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kShellFoldersKey, 0, KEY_QUERY_VALUE, shellFolders.Out());
+        if (ReadRecordedFolder(shellFolders, "Common Desktop", szDesktop) != PathRefusal::None)
             szDesktop[0] = '\0';
     }
     if (refusal != PathRefusal::None) {
