@@ -29,7 +29,6 @@
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
 
-#include <commctrl.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -78,13 +77,12 @@ INT_PTR CALLBACK WarmUpDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lPara
     return uMsg == WM_INITDIALOG;
 }
 
-// What the installer holds when its copy page opens: the common controls,
-// the page artwork loaded by the first page, and the window classes, fonts
-// and painting state of a page with this template, shown once.
+// What the installer holds when its copy page opens: the common controls
+// (registered as setup.exe is loaded), the page artwork loaded by the first
+// page, and the window classes, fonts and painting state of a page with this
+// template, shown once.
 void WarmUp()
 {
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&icc);
     hPageBitmap = LoadBitmapA(hAppInstance, "IDB_KORVEN");
     if (!hPageBitmap || !GetObjectA(hPageBitmap, sizeof(BITMAP), &bmPageBitmap))
         Fail("no page artwork IDB_KORVEN in the setup program");
@@ -135,7 +133,7 @@ int main(int argc, char** argv)
         Fail("cannot set TMP and TEMP");
     pfnMessageBox = FailOnMessage;
 
-    hAppInstance = LoadLibraryExA(setupExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    hAppInstance = qt::LoadSetupExe(setupExe);
     if (!hAppInstance)
         Fail("cannot load " + setupExe);
     HRSRC hPayload = FindResourceA(hAppInstance, MAKEINTRESOURCEA(IDR_PAYLOAD), MAKEINTRESOURCEA(10));

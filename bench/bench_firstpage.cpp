@@ -65,7 +65,7 @@ double TimeFirstPage(const Program& program)
 {
 
     double t0 = NowMs();
-    JobRun run = StartInJob(program.exe, program.args == "-" ? "" : program.args);
+    qt::JobRun run = StartInJob(program.exe, program.args == "-" ? "" : program.args);
     HWND hPage = nullptr;
     for (;;) {
         if ((hPage = FindPage(run.pi.dwProcessId, program))) {
@@ -83,7 +83,7 @@ double TimeFirstPage(const Program& program)
     }
     double ms = NowMs() - t0;
 
-    EndJob(run);
+    EndRun(run);
     return ms;
 }
 
@@ -91,12 +91,13 @@ double TimeFirstPage(const Program& program)
 
 int main(int argc, char** argv)
 {
-    int nRuns = argc >= 7 && (argc - 2) % 5 == 0 ? std::atoi(argv[1]) : 0;
+    auto groups = qt::ArgumentGroups(argc, argv, 2, 5);
+    int nRuns = groups.empty() ? 0 : std::atoi(argv[1]);
     if (nRuns < 1)
         Fail("usage: bench_firstpage RUNS NAME EXE ARGS TOPCLASS CHILDCLASS [NAME EXE ARGS TOPCLASS CHILDCLASS]...");
     std::vector<Program> programs;
-    for (int i = 2; i < argc; i += 5)
-        programs.push_back({argv[i], argv[i + 1], argv[i + 2], argv[i + 3], argv[i + 4], {}});
+    for (const auto& g : groups)
+        programs.push_back({g[0], g[1], g[2], g[3], g[4], {}});
 
     RunInterleaved(programs, nRuns, TimeFirstPage);
     return 0;

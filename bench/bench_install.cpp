@@ -35,26 +35,6 @@ std::string TextOf(HWND hWnd)
     return text;
 }
 
-void RemoveTree(const std::string& path)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = FindFirstFileA((path + "\\*").c_str(), &fd);
-    for (BOOL bFound = hFind != INVALID_HANDLE_VALUE; bFound; bFound = FindNextFileA(hFind, &fd)) {
-        std::string name = fd.cFileName, child = path + "\\" + name;
-        if (name == "." || name == "..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            RemoveTree(child);
-        } else {
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(child.c_str());
-        }
-    }
-    if (hFind != INVALID_HANDLE_VALUE)
-        FindClose(hFind);
-    RemoveDirectoryA(path.c_str());
-}
-
 // One look at the installer's windows: clicks what is due; true once STOP shows.
 struct Look {
     DWORD pid;
@@ -94,11 +74,11 @@ BOOL CALLBACK LookAtTop(HWND hWnd, LPARAM lParam)
 
 double TimeInstall(const Installer& installer)
 {
-    RemoveTree(installer.dir);
+    qt::RemoveTree(installer.dir);
 
     std::set<std::pair<HWND, std::string>> clicked;
     double t0 = NowMs();
-    JobRun run = StartInJob(installer.exe, "");
+    qt::JobRun run = StartInJob(installer.exe, "");
     for (Look look = {run.pi.dwProcessId, &installer, &clicked, t0, false}; !look.bDone;) {
         EnumWindows(LookAtTop, reinterpret_cast<LPARAM>(&look));
         if (!look.bDone && WaitForSingleObject(run.pi.hProcess, 10) == WAIT_OBJECT_0)
@@ -108,7 +88,7 @@ double TimeInstall(const Installer& installer)
     }
     double ms = NowMs() - t0;
 
-    EndJob(run);
+    EndRun(run);
     return ms;
 }
 
@@ -116,18 +96,18 @@ double TimeInstall(const Installer& installer)
 
 int main(int argc, char** argv)
 {
-    int nRuns = argc >= 7 && (argc - 2) % 5 == 0 ? std::atoi(argv[1]) : 0;
+    auto groups = qt::ArgumentGroups(argc, argv, 2, 5);
+    int nRuns = groups.empty() ? 0 : std::atoi(argv[1]);
     if (nRuns < 1)
         Fail("usage: bench_install RUNS NAME EXE DIR STOP CLICKS [NAME EXE DIR STOP CLICKS]...");
     std::vector<Installer> installers;
-    for (int i = 2; i < argc; i += 5) {
-        Installer installer = {argv[i], argv[i + 1], argv[i + 2], argv[i + 3], {}, {}};
-        std::string clicks = argv[i + 4];
-        for (size_t nStart = 0, nComma; nStart <= clicks.size(); nStart = nComma + 1) {
-            nComma = clicks.find(',', nStart);
+    for (const auto& g : groups) {
+        Installer installer = {g[0], g[1], g[2], g[3], {}, {}};
+        for (size_t nStart = 0, nComma; nStart <= g[4].size(); nStart = nComma + 1) {
+            nComma = g[4].find(',', nStart);
             if (nComma == std::string::npos)
-                nComma = clicks.size();
-            installer.clicks.push_back(clicks.substr(nStart, nComma - nStart));
+                nComma = g[4].size();
+            installer.clicks.push_back(g[4].substr(nStart, nComma - nStart));
         }
         installers.push_back(installer);
     }

@@ -1,5 +1,8 @@
-// What the benchmark programs share: failing loudly, the clock and medians.
+// What the benchmark programs share: failing loudly, the clock, medians and
+// programs started in a job (tests/common/windows_support.h).
 #pragma once
+
+#include "tests/common/windows_support.h"
 
 #include <windows.h>
 
@@ -33,36 +36,21 @@ inline double Median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// A program started in a job that ends it, and all it starts, on EndJob.
-struct JobRun { HANDLE hJob; PROCESS_INFORMATION pi; };
-
-// Starts exe (args appended when not empty) in its own folder; fails loudly.
-inline JobRun StartInJob(const std::string& exe, const std::string& args)
+// Starts exe (args appended when not empty) in its own folder, in a job that
+// ends it and all it starts; fails loudly.
+inline qt::JobRun StartInJob(const std::string& exe, const std::string& args)
 {
-    JobRun run = {CreateJobObjectA(nullptr, nullptr), {}};
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    std::string dir = exe.substr(0, exe.find_last_of('\\'));
-    std::string commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    if (!run.hJob || !SetInformationJobObject(run.hJob, JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
-        Fail("no job object");
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, dir.c_str(),
-                        &si, &run.pi) ||
-        !AssignProcessToJobObject(run.hJob, run.pi.hProcess) || ResumeThread(run.pi.hThread) == static_cast<DWORD>(-1))
+    qt::JobRun run;
+    if (!qt::StartInJob(run, exe, "\"" + exe + "\"" + (args.empty() ? "" : " " + args)))
         Fail("cannot start " + exe);
     return run;
 }
 
-inline void EndJob(JobRun& run)
+// Ends the run and lets its windows leave the display.
+inline void EndRun(qt::JobRun& run)
 {
-    TerminateJobObject(run.hJob, 0);
-    WaitForSingleObject(run.pi.hProcess, 10000);
-    CloseHandle(run.pi.hThread);
-    CloseHandle(run.pi.hProcess);
-    CloseHandle(run.hJob);
-    Sleep(300);  // the windows of the ended process leave the display
+    qt::EndJob(run);
+    Sleep(300);
 }
 
 // Times each of items (each with a name and its ms figures) nRuns times,

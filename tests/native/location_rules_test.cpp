@@ -34,6 +34,7 @@ TEST(DriveTable, KeepsEveryRootInOrderUpperCased)
     table = Parse(all + '\0');
     EXPECT_EQ(table.nCount, 26);
     EXPECT_STREQ(table.szRoots[25], "Z:\\");
+    EXPECT_EQ(Parse(all + "A:\\" + '\0' + '\0').nCount, 26) << "a 27th root";
 
     // A list cut off inside an entry keeps the whole entries before it, and
     // entries that are not drive roots are skipped.

@@ -66,9 +66,8 @@ TEST_F(PackerTest, RefusesWhatTheInstallerWouldNotExtract)
     std::string error;
     Bytes archive;
     struct Case { std::string name; const char* pszExpect; } cases[] = {
-        {"GAMEBIN\\missing.dat", "missing file"},   {std::string(256, 'n'), "longer than 255"},
-        {"\\abs.dat", "absolute"},                  {"/abs.dat", "absolute"},
-        {"C:\\drive.dat", "drive"},                 {"GAMEBIN\\..\\..\\up.dat", "\"..\""},
+        // Each reason of the installer's name rule is the RecordName test's.
+        {"GAMEBIN\\missing.dat", "missing file"}, {"GAMEBIN\\..\\..\\up.dat", "\"..\""},
         {"GAMEBIN/f1", "backslashes"},
     };
     for (const Case& c : cases) {

@@ -45,7 +45,10 @@ TEST(UninstallRules, OnlyPathsBelowTheFolderAreInside)
     const char kProgdir[] = "C:\\Games\\Quarnel";
     EXPECT_TRUE(IsInsideFolder("C:\\Games\\Quarnel\\quarnel.exe", kProgdir));
     EXPECT_TRUE(IsInsideFolder("c:\\games\\QUARNEL\\GAMEBIN\\game.cfg", kProgdir));
+    // A sibling whose name begins the same way is outside: the desktop link
+    // into it is another program's.
     for (const char* pszOutside : {"C:\\Games\\Quarnel", "C:\\Games\\Quarnel\\", "C:\\Games\\Quarnel2\\quarnel.exe",
+                                   "C:\\Games\\Quarnel Tools\\quarnel.exe",
                                    "C:\\Games\\Quarnel2.exe", "C:\\Games\\Quarnel\\..\\Other\\quarnel.exe",
                                    "C:\\Games\\Quarnel\\GAMEBIN\\..\\..\\x.exe", "C:\\Windows\\notepad.exe"})
         EXPECT_FALSE(IsInsideFolder(pszOutside, kProgdir)) << pszOutside;

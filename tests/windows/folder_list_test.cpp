@@ -4,6 +4,7 @@
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
 #include "tests/common/test_support.h"
+#include "tests/common/windows_support.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -18,11 +19,8 @@ namespace {
 // end by the browser scenarios.)
 TEST(FolderList, ListsUpItemSubdirectoriesButDotNamesAndTheProductFolder)
 {
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&icc);
     // The folder images come from the installer's own resources.
-    hAppInstance = LoadLibraryExA(WinePath(SETUP_EXE_UNIX).c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+    hAppInstance = LoadSetupExe(WinePath(SETUP_EXE_UNIX));
     ASSERT_NE(hAppInstance, nullptr);
     HWND hDlg = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
     for (int id : {IDC_RESULT_PATH, IDC_GROUP_PATH})
@@ -35,13 +33,16 @@ TEST(FolderList, ListsUpItemSubdirectoriesButDotNamesAndTheProductFolder)
     ASSERT_TRUE(iImageUp != iImageFolder && iImageUp != iImageNewFolder);
     StrCopy(szProductFolder, "Quarnel");
 
-    // Lists from the path (kept unchanged); returns the items as "text/image".
+    // Lists from the path (kept unchanged); returns the items' texts, and
+    // their images as "u" (up), "f" (folder), "n" (new) in kinds.
+    std::string kinds;
     auto fill = [&](const std::string& path, int nKind) {
         char szPath[WIZARD_TEXT_SIZE];
         StrCopy(szPath, path.c_str());
         FillFolderList(hDlg, hList, szPath, nKind);
         EXPECT_EQ(szPath, path);
         std::vector<std::string> items;
+        kinds.clear();
         for (int i = 0; i < SendMessageA(hList, LVM_GETITEMCOUNT, 0, 0); ++i) {
             char sz[256] = {};
             LVITEMA item = {};
@@ -50,13 +51,13 @@ TEST(FolderList, ListsUpItemSubdirectoriesButDotNamesAndTheProductFolder)
             item.pszText = sz;
             item.cchTextMax = sizeof(sz);
             SendMessageA(hList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-            items.push_back(std::string(sz) + (item.iImage == iImageUp       ? "/up"
-                                               : item.iImage == iImageFolder ? "/folder"
-                                               : item.iImage == iImageNewFolder ? "/new" : "/?"));
+            items.push_back(sz);
+            kinds += item.iImage == iImageUp           ? 'u'
+                     : item.iImage == iImageFolder    ? 'f'
+                     : item.iImage == iImageNewFolder ? 'n' : '?';
         }
         return items;
     };
-    auto text = [&](int id) { char sz[512] = {}; GetDlgItemTextA(hDlg, id, sz, sizeof(sz)); return std::string(sz); };
 
     ScratchDir scratch;
     for (const char* pszDir : {"Games", "Games\\Sub", "hidden", "system", ".dot", "!first"})
@@ -66,16 +67,16 @@ TEST(FolderList, ListsUpItemSubdirectoriesButDotNamesAndTheProductFolder)
     SetFileAttributesA(scratch.Path("system").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
 
     // Sorted by text: "!first" sorts ahead of the up item, and is still a folder.
-    EXPECT_EQ(fill(scratch.Path(), LIST_INSTALL),
-              (std::vector<std::string>{"!first/folder", "......../up", "Games/folder", "hidden/folder",
-                                        "Quarnel/new", "system/folder"}));
+    EXPECT_EQ(fill(scratch.Path(), LIST_INSTALL), ExpectedFolderList(scratch.Path(), true, "Quarnel"));
+    EXPECT_EQ(kinds, "fuffnf");
     EXPECT_FALSE(IsUpItem(hList, 0));
     EXPECT_TRUE(IsUpItem(hList, 1));
-    EXPECT_EQ(text(IDC_RESULT_PATH), scratch.Path("Quarnel"));
-    EXPECT_EQ(text(IDC_GROUP_PATH), "") << "the install kind writes only its own edit";
+    EXPECT_TRUE(PollText(GetDlgItem(hDlg, IDC_RESULT_PATH), scratch.Path("Quarnel"), 0));
+    EXPECT_TRUE(PollText(GetDlgItem(hDlg, IDC_GROUP_PATH), "", 0)) << "the install kind writes only its own edit";
 
     // A missing directory lists only the up item and the product folder.
-    EXPECT_EQ(fill(scratch.Path("missing"), LIST_INSTALL), (std::vector<std::string>{"......../up", "Quarnel/new"}));
+    EXPECT_EQ(fill(scratch.Path("missing"), LIST_INSTALL), (std::vector<std::string>{kUpItem, "Quarnel"}));
+    EXPECT_EQ(kinds, "un");
     DestroyWindow(hDlg);
     FreeLibrary(hAppInstance);
     hAppInstance = nullptr;

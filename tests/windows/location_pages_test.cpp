@@ -7,6 +7,7 @@
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
 #include "tests/common/test_support.h"
+#include "tests/common/windows_support.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -19,10 +20,7 @@ class LocationPagesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&icc);
-        hAppInstance = LoadLibraryExA(WinePath(SETUP_EXE_UNIX).c_str(), nullptr,
-                                      LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+        hAppInstance = LoadSetupExe(WinePath(SETUP_EXE_UNIX));
         ASSERT_NE(hAppInstance, nullptr);
     }
     void TearDown() override

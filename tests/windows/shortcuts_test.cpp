@@ -1,36 +1,31 @@
 // The registry entries against Wine's registry, the shell links through its
-// shell-link object, and the page's Finish under missing folders and the
-// group browser's link limit in this process, from the real setup.exe's
-// templates. The rest of what Finish and Cancel leave, and the browser's walk
-// up and into folders, are checked end to end.
+// shell-link object, and the page's Finish under missing folders in this
+// process, from the real setup.exe's template. The rest of what Finish and Cancel leave, and the browser's walk
+// up and into folders, are checked end to end; the browser's link limit by
+// the rules' test and fuzzer.
 #include "resources/resource.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
 #include "shortcuts/shortcuts.h"
 #include "tests/common/test_support.h"
+#include "tests/common/windows_support.h"
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
-#include <sddl.h>
-#include <shlobj.h>
+#include <objbase.h>
+
+#include <algorithm>
 
 using namespace qt;
 
 namespace {
 
-// A value as "type:size:text", or "-" when it cannot be read.
 std::string Value(const std::string& key, const char* pszName)
 {
-    char szData[SHORTCUT_TEXT_SIZE] = {};
-    DWORD dwType = 0, cbData = sizeof(szData);
-    bool bRead = RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), pszName, RRF_RT_ANY | RRF_NOEXPAND, &dwType, szData,
-                              &cbData) == ERROR_SUCCESS;
-    return bRead ? std::to_string(dwType) + ":" + std::to_string(cbData) + ":" + szData : "-";
+    return RegValueText(HKEY_LOCAL_MACHINE, key, pszName);
 }
 void SetValue(const std::string& key, const char* pszName, DWORD dwType, const std::string& data)
 {
-    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), pszName, dwType, data.c_str(),
-                              static_cast<DWORD>(data.size() + 1)), ERROR_SUCCESS);
+    ASSERT_TRUE(SetRegValue(HKEY_LOCAL_MACHINE, key, pszName, data, 0, dwType));
 }
 std::string Under(const char* pszKey, const char* pszSub = szProductKey) { return std::string(pszKey) + "\\" + pszSub; }
 
@@ -66,32 +61,26 @@ public:
         RegCloseKey(hRoot_);
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\QuarnelScratchMachine");
     }
-    // Readable and deletable only: not openable for writing.
-    void Lock(const std::string& key)
-    {
-        PSECURITY_DESCRIPTOR pSecurity = nullptr;
-        HKEY hKey = nullptr;
-        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSDWD;;;WD)", SDDL_REVISION_1,
-                                                                         &pSecurity, nullptr));
-        ASSERT_EQ(RegCreateKeyExA(hRoot_, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hKey, nullptr), 0);
-        EXPECT_EQ(RegSetKeySecurity(hKey, DACL_SECURITY_INFORMATION, pSecurity), ERROR_SUCCESS);
-        RegCloseKey(hKey);
-        LocalFree(pSecurity);
-    }
+    void Lock(const std::string& key) { ASSERT_TRUE(LockKey(hRoot_, key)); }
 
 private:
     HKEY hRoot_ = nullptr;
 };
 
-TEST(RegistryEntries, SixTextValuesReplacedOthersKept)
+// Written again (Cancel refused, then Finish) over a value of another type
+// and beside one of another program's. The keys are made non-volatile: under
+// a volatile key, which goes at the next restart, no lasting key can be made.
+TEST(RegistryEntries, SixTextValuesReplacedOthersKeptKeysLasting)
 {
     ScratchMachine machine;
-    SetValue(Under(szUninstallKey), "Other", REG_SZ, "kept");
-    SetValue(Under(szUninstallKey), "Scdir", REG_DWORD, "old");
     StrCopy(szInstallDir, "C:\\Program files\\Quarnel");
-    for (int nPass = 0; nPass < 2; ++nPass) {  // Cancel refused, then Finish: the same data again
+    for (int nPass = 0; nPass < 3; ++nPass) {
         WriteAppPathEntry();
         WriteUninstallEntry("C:\\Menu\\Programs\\Quarnel");
+        if (nPass == 0) {
+            SetValue(Under(szUninstallKey), "Other", REG_SZ, "kept");
+            SetValue(Under(szUninstallKey), "Scdir", REG_DWORD, "old");
+        }
     }
     // The command quoted, so that the blank does not split it; paths bare.
     EXPECT_EQ(ProductValues(),
@@ -99,6 +88,8 @@ TEST(RegistryEntries, SixTextValuesReplacedOthersKept)
                                         "1:41:\"C:\\Program files\\Quarnel\\uninstall.exe\"",
                                         "1:25:C:\\Menu\\Programs\\Quarnel", "1:25:C:\\Program files\\Quarnel"}));
     EXPECT_EQ(Value(Under(szUninstallKey), "Other"), "1:5:kept");
+    for (const char* pszKey : {szAppPathsKey, szUninstallKey})
+        EXPECT_TRUE(SetRegValue(HKEY_LOCAL_MACHINE, Under(pszKey) + "\\Lasting", "", "x")) << pszKey;
 }
 
 // A parent that cannot be opened for writing, or a product key that cannot
@@ -122,8 +113,9 @@ TEST(RegistryEntries, ShellFolderReadWithoutOneTrailingBackslash)
 {
     ScratchMachine machine;
     struct Case { DWORD dwType; const char* pszData; int nResult; const char* pszFolder; };
-    for (const Case& c : {Case{REG_SZ, "D:\\Menu\\Programs\\", 1, "D:\\Menu\\Programs"}, {REG_SZ, "", 0, "unchanged"},
-                          {REG_EXPAND_SZ, "%SystemDrive%\\Menu", 1, "%SystemDrive%\\Menu"},
+    // Any type read as text, unexpanded (what the text itself may hold is the
+    // rules' test).
+    for (const Case& c : {Case{REG_EXPAND_SZ, "%SystemDrive%\\Menu\\", 1, "%SystemDrive%\\Menu"},
                           {REG_NONE, nullptr, 0, "unchanged"}}) {
         if (c.pszData)
             SetValue(szShellFoldersKey, "Common Programs", c.dwType, c.pszData);
@@ -138,36 +130,6 @@ TEST(RegistryEntries, ShellFolderReadWithoutOneTrailingBackslash)
     char szFolder[SHORTCUT_TEXT_SIZE] = "unchanged";
     EXPECT_EQ(ReadShellFolder(szFolder, "Common Desktop"), 0) << "no Shell Folders key";
     EXPECT_STREQ(szFolder, "unchanged");
-}
-
-// A shortcut file as "target|description" and whatever else it carries.
-std::string ReadLink(const std::string& path)
-{
-    CoInitialize(nullptr);
-    IShellLinkA* pLink = nullptr;
-    IPersistFile* pFile = nullptr;
-    char szTarget[MAX_PATH] = "", szDescription[MAX_PATH] = "", szArgs[MAX_PATH] = "", szDir[MAX_PATH] = "",
-         szIcon[MAX_PATH] = "";
-    WORD wHotkey = 0;
-    int iIcon = 0;
-    wchar_t wszPath[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wszPath, MAX_PATH);
-    bool bRead = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                            reinterpret_cast<void**>(&pLink))) &&
-                 SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile))) &&
-                 SUCCEEDED(pFile->Load(wszPath, STGM_READ)) &&
-                 SUCCEEDED(pLink->GetPath(szTarget, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-                 SUCCEEDED(pLink->GetDescription(szDescription, MAX_PATH)) &&
-                 SUCCEEDED(pLink->GetArguments(szArgs, MAX_PATH)) &&
-                 SUCCEEDED(pLink->GetWorkingDirectory(szDir, MAX_PATH)) && SUCCEEDED(pLink->GetHotkey(&wHotkey)) &&
-                 SUCCEEDED(pLink->GetIconLocation(szIcon, MAX_PATH, &iIcon));
-    std::string extra = std::string(szArgs) + szDir + szIcon + (wHotkey || iIcon ? "hotkey or icon" : "");
-    if (pFile)
-        pFile->Release();
-    if (pLink)
-        pLink->Release();
-    CoUninitialize();
-    return bRead ? std::string(szTarget) + "|" + szDescription + (extra.empty() ? "" : "|" + extra) : "-";
 }
 
 // COM is left as it was found: uninitialised on this thread.
@@ -197,7 +159,7 @@ TEST(ShellLink, SavesTargetAndDescriptionOnlyRefusesWhatCannotBeSaved)
         HRESULT hr = CreateShellLink(target.c_str(), c.link.c_str(), "Quarnel");
         EXPECT_EQ(SUCCEEDED(hr), c.bSaved);
         EXPECT_TRUE(ComReleased());
-        EXPECT_EQ(ReadLink(c.link), c.bSaved ? target + "|Quarnel" : "-");
+        EXPECT_EQ(ReadShellLink(c.link), c.bSaved ? target + "|Quarnel" : "-");
         if (c.link == at260) {
             EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
         }
@@ -205,31 +167,15 @@ TEST(ShellLink, SavesTargetAndDescriptionOnlyRefusesWhatCannotBeSaved)
     EXPECT_EQ(ListFiles(deep), std::vector<std::string>{at259.substr(deep.size() + 1)}) << "nothing saved cut short";
     // An existing link is replaced.
     EXPECT_TRUE(SUCCEEDED(CreateShellLink(scratch.Path("other.exe").c_str(), scratch.Path("Game.lnk").c_str(), "2")));
-    EXPECT_EQ(ReadLink(scratch.Path("Game.lnk")), scratch.Path("other.exe") + "|2");
+    EXPECT_EQ(ReadShellLink(scratch.Path("Game.lnk")), scratch.Path("other.exe") + "|2");
 }
-
-// The real setup.exe's dialog templates as this process's instance.
-class SetupTemplates {
-public:
-    SetupTemplates()
-    {
-        hAppInstance = LoadLibraryExA(WinePath(SETUP_EXE_UNIX).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
-        InitCommonControlsEx(&icc);
-    }
-    ~SetupTemplates()
-    {
-        FreeLibrary(hAppInstance);
-        hAppInstance = nullptr;
-    }
-};
 
 // Finish under a "Common Programs" folder whose two last levels are missing,
 // as the browser can leave it, and under one that is there with its group:
 // every level is made and the group gets its three links.
 TEST(ShortcutPage, FinishMakesEveryMissingLevelOfTheGroup)
 {
-    SetupTemplates templates;
+    hAppInstance = LoadSetupExe(WinePath(SETUP_EXE_UNIX));
     ASSERT_NE(hAppInstance, nullptr);
     for (bool bExisting : {false, true}) {
         SCOPED_TRACE(bExisting);
@@ -251,37 +197,11 @@ TEST(ShortcutPage, FinishMakesEveryMissingLevelOfTheGroup)
         EXPECT_EQ(ListFiles(scratch.FsRoot() / "Menu"),
                   (std::vector<std::string>{"Programs\\Quarnel\\Quarnel.lnk", "Programs\\Quarnel\\Readme.lnk",
                                             "Programs\\Quarnel\\Uninstall.lnk"}));
-        EXPECT_EQ(ReadLink(group + "\\Uninstall.lnk"), scratch.Path("uninstall.exe") + "|Uninstall");
+        EXPECT_EQ(ReadShellLink(group + "\\Uninstall.lnk"), scratch.Path("uninstall.exe") + "|Uninstall");
         szOpenFolder[0] = '\0';
     }
-}
-
-// Deeper through the product-folder item until the group's longest link
-// would pass 259 characters: that step changes nothing.
-TEST(GroupBrowser, StopsWhereTheGroupsLinksWouldPass259Characters)
-{
-    ScratchDir scratch;
-    SetupTemplates templates;
-    ASSERT_NE(hAppInstance, nullptr);
-    StrCopy(szProductFolder, "Quarnel");
-    StrCopy(szGroupParent, scratch.Path().c_str());
-    HWND hDlg = CreateDialogParamA(hAppInstance, "IDD_BROWSE_SHORTCUT", nullptr, GroupBrowseDlgProc, 0);
-    ASSERT_NE(hDlg, nullptr);
-    std::string before;
-    do {
-        before = szGroupParent;
-        LVFINDINFOA find = {LVFI_STRING, "Quarnel", 0, {0, 0}, 0};
-        LRESULT nItem = SendMessageA(hGroupList, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
-        LVITEMA state = {};
-        state.stateMask = state.state = LVIS_SELECTED;
-        SendMessageA(hGroupList, LVM_SETITEMSTATE, static_cast<WPARAM>(nItem), reinterpret_cast<LPARAM>(&state));
-        NMHDR header = {hGroupList, IDC_GROUP_LIST, static_cast<UINT>(NM_DBLCLK)};
-        SendMessageA(hDlg, WM_NOTIFY, IDC_GROUP_LIST, reinterpret_cast<LPARAM>(&header));
-    } while (before != szGroupParent);
-    EXPECT_GT(before.size(), scratch.Path().size() + 8 * 10) << "the product folder entered again and again";
-    EXPECT_LE(LongestGroupLinkPath(szGroupParent), MAX_LINK_PATH);
-    EXPECT_GT(LongestGroupLinkPath((before + "\\Quarnel").c_str()), MAX_LINK_PATH);
-    DestroyWindow(hDlg);
+    FreeLibrary(hAppInstance);
+    hAppInstance = nullptr;
 }
 
 }  // namespace

@@ -7,12 +7,12 @@
 // wrote it (the install folder's name has a space).
 #include "shortcuts/shortcuts.h"
 #include "tests/common/test_support.h"
+#include "tests/common/windows_support.h"
 #include "uninstall/uninstall_rules.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 
 using namespace qt;
 
@@ -25,14 +25,7 @@ const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App P
 const char kShellFoldersKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const Names kGroupLinks = {"Quarnel.lnk", "Readme.lnk", "Uninstall.lnk"};
 
-bool KeyExists(const char* pszKey)
-{
-    HKEY hKey;
-    bool bExists = RegOpenKeyExA(HKEY_LOCAL_MACHINE, pszKey, 0, KEY_READ, &hKey) == ERROR_SUCCESS;
-    if (bExists)
-        RegCloseKey(hKey);
-    return bExists;
-}
+bool KeyExists(const char* pszKey) { return qt::KeyExists(HKEY_LOCAL_MACHINE, pszKey); }
 
 // A REG_SZ value under HKLM; an empty one is deleted.
 void SetValue(const char* pszKey, const char* pszName, const std::string& value)
@@ -40,7 +33,18 @@ void SetValue(const char* pszKey, const char* pszName, const std::string& value)
     if (value.empty())
         RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, pszKey, pszName);
     else
-        RegSetKeyValueA(HKEY_LOCAL_MACHINE, pszKey, pszName, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+        SetRegValue(HKEY_LOCAL_MACHINE, pszKey, pszName, value);
+}
+
+// What the system deletes or renames at the next restart, upper-cased.
+std::string PendingAtRestart()
+{
+    std::string pending(1 << 20, '\0');
+    DWORD cb = static_cast<DWORD>(pending.size());
+    RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                 "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending.data(), &cb);
+    CharUpperBuffA(pending.data(), cb);
+    return pending;
 }
 
 // Links as Setup makes them.
@@ -53,9 +57,7 @@ class UninstallTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::ifstream manifest(WinePath(GAME_TREE_UNIX) + "\\manifest.txt");
-        for (std::string name; std::getline(manifest, name);)
-            files.push_back(name);
+        files = ReadManifest(WinePath(GAME_TREE_UNIX));
         ASSERT_FALSE(files.empty());
         for (const std::string& name : files) {
             fs::create_directories(FsPath(progdir + "\\" + name).parent_path());
@@ -85,8 +87,7 @@ protected:
     }
     void TearDown() override
     {
-        if (hJob)
-            CloseHandle(hJob);  // ends whatever still runs
+        EndJob(run);  // ends whatever still runs
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsKey);
         SetValue(kShellFoldersKey, "Common Desktop", savedDesktop);
@@ -98,27 +99,9 @@ protected:
     // and its copy with the test; the original's exit code.
     DWORD Run(const char* pszArgs = "/S", bool bQuoted = true)
     {
-        if (!hJob) {
-            hJob = CreateJobObjectA(nullptr, nullptr);
-            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-            SetInformationJobObject(hJob, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-        }
+        EndJob(run);
         std::string command = (bQuoted ? "\"" + uninstaller + "\" " : uninstaller + " ") + pszArgs;
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        DWORD dwExit = ~0u;
-        if (!CreateProcessA(uninstaller.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                            scratch.Path().c_str(), &si, &pi))
-            return dwExit;
-        AssignProcessToJobObject(hJob, pi.hProcess);
-        ResumeThread(pi.hThread);
-        if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(pi.hProcess, &dwExit);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        return dwExit;
+        return StartInJob(run, uninstaller, command, scratch.Path()) ? ExitCodeWithin(run, 60000) : ~0u;
     }
 
     void ExpectInstalled()
@@ -140,7 +123,7 @@ protected:
     size_t links = 0;
     std::string savedDesktop;
     char szSavedTemp[MAX_PATH] = "";
-    HANDLE hJob = nullptr;
+    JobRun run;
 };
 
 // Started as the system's list starts an entry of an earlier installer: the
@@ -158,11 +141,13 @@ TEST_F(UninstallTest, RemovesEverythingSetupMadeAndItsOwnCopy)
     EXPECT_TRUE(ReadFile(temp + "\\" + inTemp[0]) == ReadFile(WinePath(UNINSTALL_EXE_UNIX)));
 }
 
+// The desktop link of another program whose folder's name begins as the
+// install folder's does is not Setup's.
 TEST_F(UninstallTest, KeepsWhatTheUserAddedAndOtherProgramsLinks)
 {
     WriteFile(progdir + "\\GAMEBIN\\save1.sav", TextBytes("stage 7"));
     WriteFile(scdir + "\\Notes.txt", TextBytes("mine"));
-    MakeLink(desktopLink, "C:\\windows\\notepad.exe");
+    MakeLink(desktopLink, progdir + " Tools\\quarnel.exe");
     EXPECT_EQ(Run(), static_cast<DWORD>(UNINSTALL_DONE));
     EXPECT_EQ(ListFiles(progdir), Names{"GAMEBIN\\save1.sav"});
     EXPECT_EQ(ListFiles(progdir, true), Names{"GAMEBIN"});
@@ -214,7 +199,8 @@ TEST_F(UninstallTest, ARefusedProgramGroupKeepsItsLinksAndTheRestGoes)
     EXPECT_FALSE(Exists(progdir) || Exists(desktopLink) || KeyExists(kUninstallKey));
 }
 
-// Without /S the original returns at once and its copy asks.
+// Without /S the original returns at once and its copy asks; the copy goes
+// at the next restart.
 TEST_F(UninstallTest, AnsweringNoRemovesNothing)
 {
     EXPECT_EQ(Run(""), static_cast<DWORD>(UNINSTALL_DONE));
@@ -232,6 +218,11 @@ TEST_F(UninstallTest, AnsweringNoRemovesNothing)
     CloseHandle(hCopy);
     EXPECT_EQ(dwExit, static_cast<DWORD>(UNINSTALL_CANCELLED));
     ExpectInstalled();
+    const Names inTemp = ListFiles(temp);
+    ASSERT_EQ(inTemp.size(), 1u);
+    std::string copy = temp + "\\" + inTemp[0];
+    CharUpperBuffA(copy.data(), static_cast<DWORD>(copy.size()));
+    EXPECT_NE(PendingAtRestart().find(copy), std::string::npos) << copy << " not to be deleted at restart";
 }
 
 }  // namespace
