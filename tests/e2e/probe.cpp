@@ -237,15 +237,6 @@ std::string ReadAll(const std::string& path)
     return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "\x01missing";
 }
 
-void RemoveTree(const std::string& path)
-{
-    bool bDir = IsDir(path);
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    for (const std::string& name : bDir ? Entries(path, false) : std::vector<std::string>())
-        RemoveTree(path + "\\" + name);
-    bDir ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
-}
-
 std::string ShellFolder(int csidl)
 {
     char sz[MAX_PATH] = "";

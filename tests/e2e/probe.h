@@ -89,8 +89,6 @@ inline bool IsDir(const std::string& p)
 std::vector<std::string> Entries(const std::string& dir, bool bSubdirs);
 // A whole file; when it cannot be read, a text that no file compared with it holds.
 std::string ReadAll(const std::string& path);
-// Deletes a file or a directory with all it holds, read-only entries too.
-void RemoveTree(const std::string& path);
 // A common folder (CSIDL_COMMON_PROGRAMS, ...) as the shell works it out; "" when unknown.
 std::string ShellFolder(int csidl);
 

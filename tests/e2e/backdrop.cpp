@@ -1,5 +1,5 @@
-// The backdrop: a known picture on the screen before setup.exe starts; with
-// the agreement page up, the screen outside the page and the title shows the
+// The backdrop: a known picture on the screen before setup.exe starts
+// ("picture"); with the agreement page up ("backdrop"), the screen outside the page and the title shows the
 // picture dimmed by a checkerboard (above 8 bits per pixel) or as it was (at
 // 8 bits), and the title in its two colours, the light one 3 pixels right of
 // and below the dark one.
@@ -45,7 +45,7 @@ LRESULT CALLBACK PictureWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPar
 // that is never black and differs in each channel (a dimmed pixel, a kept
 // one and swapped channels all tell apart), on the display before setup.exe
 // starts.
-void ShowPicture()
+void ShowPicture(const Step&)
 {
     cx = GetSystemMetrics(SM_CXSCREEN);
     cy = GetSystemMetrics(SM_CYSCREEN);
@@ -98,10 +98,10 @@ RECT TitleBox()
     return {SHADOW_AT, SHADOW_AT, TITLE_AT + size.cx + 8, TITLE_AT + size.cy + 8};
 }
 
-void Backdrop()
+void Backdrop(const Step&)
 {
-    HWND hPage = Agreement();
-    WaitPainted(hMain);
+    HWND hPage = run.hPage;
+    WaitPainted(run.hMain);
     std::vector<DWORD> shown = ScreenPixels();
     RECT rcPage = {}, rcTitle = TitleBox();
     GetWindowRect(hPage, &rcPage);
@@ -151,6 +151,6 @@ void Backdrop()
     // setup.exe ends with the driver (its job).
 }
 
-ScenarioList kBackdropScenarios = {{"backdrop", Backdrop, false, nullptr, ShowPicture}};
+OpList kBackdropOps = {{"picture", ShowPicture}, {"backdrop", Backdrop}};
 
 }  // namespace
