@@ -102,8 +102,6 @@ for screen in 1920x1080x24 1024x768x8; do
 done
 
 # The same sources for i686, in process: calling conventions, structure
-# layouts and 32-bit arithmetic.
-# The same sources for i686, in process: calling conventions, structure
 # layouts and 32-bit arithmetic. On an emulated CPU they are built only (the
 # build catches what the compiler sees): Wine's own threads die there at
 # random ("unexpected trap"), in whichever test starts one, so a run would
