@@ -666,11 +666,11 @@ static void OpFree(const Step& s)
 // Afterwards: the records in the install directory as "W60 -*" (W whole,
 // P other, - absent; a count, + one or more, * any), AImages made and empty,
 // what a folder holds, what is absent, the temporary files gone.
-static void CheckRecords(const std::string& spec)
+static void CheckRecords(const std::string& expected)
 {
-    std::string states = RecordStates(installDir), pattern = std::regex_replace(spec, std::regex(" "), "");
+    std::string states = RecordStates(installDir), pattern = std::regex_replace(expected, std::regex(" "), "");
     Check(std::regex_match(states, std::regex(std::regex_replace(pattern, std::regex("([WP-])([0-9]+)"), "$1{$2}"))),
-          "records in %s (W whole, P other, - none): %s, expected %s", installDir.c_str(), states.c_str(), spec.c_str());
+          "records in %s (W whole, P other, - none): %s, expected %s", installDir.c_str(), states.c_str(), expected.c_str());
 }
 static void OpOnly(const Step& s)
 {
