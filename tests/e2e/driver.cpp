@@ -60,9 +60,22 @@ void Shot(HWND hWnd, const char* pszWhat)
     Check(SaveScreenshot(shotsDir + "\\" + szName), "screenshot %s", szName);
 }
 
+// Under Wine the first window of a session starts its desktop process. It is
+// brought up here, before setup.exe runs: otherwise setup.exe may start one of
+// its own, inside its job, racing this process's; a desktop window that no
+// explorer owns has no display driver, and setup.exe then makes no window and
+// exits with 0.
+static bool DesktopUp()
+{
+    HWND hDesktop = GetDesktopWindow();
+    return GetWindowThreadProcessId(hDesktop, nullptr) &&
+           SendMessageTimeoutA(hDesktop, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ANSWER_MS, nullptr);
+}
+
 // setup.exe looks for its files in its own folder, its current directory.
 static void StartSetup()
 {
+    Need(Check(DesktopUp(), "the desktop is up before setup.exe starts"));
     run = {};
     bool bStarted = qt::StartInJob(run.job, setupExe) && OpenRemote(run.job.pi.hProcess);
     Need(Check(bStarted, "start %s in a job (error %lu)", setupExe.c_str(), bStarted ? 0 : GetLastError()));
