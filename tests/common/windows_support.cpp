@@ -23,6 +23,8 @@ std::wstring Wide(const std::string& text)
     return wide;
 }
 
+}  // namespace
+
 // Every entry of dir but "." and ".."; only subfolders not starting with a
 // dot when bSubfolders.
 std::vector<std::string> Entries(const std::string& dir, bool bSubfolders)
@@ -40,8 +42,6 @@ std::vector<std::string> Entries(const std::string& dir, bool bSubfolders)
         FindClose(hFind);
     return names;
 }
-
-}  // namespace
 
 bool StartInJob(JobRun& run, const std::string& program, const std::string& commandLine, const std::string& dir)
 {

@@ -55,6 +55,9 @@ bool LockKey(HKEY hRoot, const std::string& key, bool bLocked = true, REGSAM sam
 
 // A file, or a folder with everything in it, read-only entries too.
 void RemoveTree(const std::string& path);
+// Every entry of dir but "." and ".."; only subfolders not starting with a
+// dot when bSubfolders.
+std::vector<std::string> Entries(const std::string& dir, bool bSubfolders);
 // The subfolders of dir not starting with a dot (hidden and system ones too).
 std::vector<std::string> Subfolders(const std::string& dir);
 // What a browser lists standing in parent: its subfolders, the up item when

@@ -522,7 +522,7 @@ static void OpEnd(const Step& s)
 static void OpAImages(const Step&)
 {
     std::string dir = Join(installDir, "AImages");
-    Check(IsDir(dir) && Entries(dir, false).empty(), "%s made, empty", dir.c_str());
+    Check(IsDir(dir) && qt::Entries(dir, false).empty(), "%s made, empty", dir.c_str());
 }
 static void OpTempGone(const Step&)
 {
@@ -687,14 +687,14 @@ static void CheckRecords(const std::string& expected)
 }
 static void OpOnly(const Step& s)
 {
-    std::vector<std::string> names = Entries(installDir, false);
+    std::vector<std::string> names = qt::Entries(installDir, false);
     std::sort(names.begin(), names.end());
     std::string held;
     for (const std::string& name : names)
         held += (held.empty() ? "" : ",") + name;
     Check(held == s.arg, "%s holds only \"%s\": \"%s\"", installDir.c_str(), s.arg.c_str(), held.c_str());
 }
-static void OpEmpty(const Step& s) { Check(Entries(s.arg, false).empty(), "nothing in %s", s.arg.c_str()); }
+static void OpEmpty(const Step& s) { Check(qt::Entries(s.arg, false).empty(), "nothing in %s", s.arg.c_str()); }
 static void OpAbsent(const Step& s)
 {
     std::string path = s.arg.find(':') == std::string::npos ? Join(installDir, s.arg) : s.arg;

@@ -486,7 +486,7 @@ static void OpCheckShortcuts(const Step& s)
 }
 static void OpGroupEmpty(const Step&)
 {
-    Check(IsDir(group) && Entries(group + "\\", false).empty(), "no shortcut saved under a cut name in the group");
+    Check(IsDir(group) && qt::Entries(group + "\\", false).empty(), "no shortcut saved under a cut name in the group");
 }
 
 // The shell's window of the group, named after its last component, among

@@ -219,18 +219,6 @@ std::string IdentifyIcon(HWND hIconControl)
     return shown.bCopied && bestDiff <= 12LL * rc.right * rc.bottom ? pszBest : "none";
 }
 
-std::vector<std::string> Entries(const std::string& dir, bool bSubdirs)
-{
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-        std::string name = entry.path().filename().string();
-        if (!bSubdirs || (entry.is_directory() && name[0] != '.'))
-            names.push_back(name);
-    }
-    return names;
-}
-
 std::string ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -85,8 +85,6 @@ inline bool IsDir(const std::string& p)
 {
     return Exists(p) && (GetFileAttributesA(p.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
-// A directory's subdirectories not starting with a dot, or all its entries.
-std::vector<std::string> Entries(const std::string& dir, bool bSubdirs);
 // A whole file; when it cannot be read, a text that no file compared with it holds.
 std::string ReadAll(const std::string& path);
 // A common folder (CSIDL_COMMON_PROGRAMS, ...) as the shell works it out; "" when unknown.
