@@ -4,6 +4,7 @@
 #include "shell/msgmap.h"
 #include "setup/setup.h"
 #include "shell/strutil.h"
+#include "shell/system_dll.h"
 #include "shell/wizard_state.h"
 
 #include <commctrl.h>
@@ -89,6 +90,7 @@ LRESULT CloseSetupWindow(HWND hWnd, WORD, WORD, LPARAM)
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearch();
     LoadStringA(hInstance, IDS_CLASS_NAME, szClassName, sizeof(szClassName));
     hAppInstance = hInstance;
     // The browsers' folder lists are list views of the common controls.

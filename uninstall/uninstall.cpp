@@ -16,6 +16,7 @@
 #include "shell/comguard.h"
 #include "shell/regguard.h"
 #include "shell/strutil.h"
+#include "shell/system_dll.h"
 #include "uninstall/installed_files.h"
 #include "uninstall/uninstall_rules.h"
 
@@ -402,6 +403,7 @@ bool RunsFromTempFolder(const char* pszSelf)
 // path unquoted is recognised only by that path (ParseUninstallCommandLine).
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    RestrictDllSearch();
     char szSelf[MAX_PATH];
     DWORD cchSelf = GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
     if (cchSelf == 0 || cchSelf >= MAX_PATH)
