@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 bool StrCopy(char* szDest, size_t cchDest, const char* pszSrc)
 {
     if (cchDest == 0)
@@ -46,3 +50,30 @@ bool PathJoin(char* szDest, size_t cchDest, const char* pszParent, const char* p
 {
     return StrFormat(szDest, cchDest, "%s\\%s", pszParent, pszName);
 }
+
+#ifdef _WIN32
+bool SamePathText(const char* pchA, size_t cchA, const char* pchB, size_t cchB)
+{
+    // Paths here are at most a folder and a manifest name joined.
+    constexpr int kMaxWide = 1024;
+    WCHAR wszA[kMaxWide], wszB[kMaxWide];
+    if (cchA >= kMaxWide || cchB >= kMaxWide)
+        return false;
+    int nA = cchA ? MultiByteToWideChar(CP_ACP, 0, pchA, static_cast<int>(cchA), wszA, kMaxWide) : 0;
+    int nB = cchB ? MultiByteToWideChar(CP_ACP, 0, pchB, static_cast<int>(cchB), wszB, kMaxWide) : 0;
+    if ((cchA && !nA) || (cchB && !nB))
+        return false;
+    return CompareStringOrdinal(wszA, nA, wszB, nB, TRUE) == CSTR_EQUAL;
+}
+#else
+bool SamePathText(const char* pchA, size_t cchA, const char* pchB, size_t cchB)
+{
+    auto fold = [](char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; };
+    if (cchA != cchB)
+        return false;
+    for (size_t i = 0; i < cchA; ++i)
+        if (fold(pchA[i]) != fold(pchB[i]))
+            return false;
+    return true;
+}
+#endif

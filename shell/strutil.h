@@ -26,6 +26,11 @@ bool StrFormatV(char* szDest, size_t cchDest, const char* pszFormat, va_list arg
 // Joins a folder name to its parent with exactly one backslash ("%s\%s").
 bool PathJoin(char* szDest, size_t cchDest, const char* pszParent, const char* pszName);
 
+// Whether two path texts are the same name to the file system: the system's
+// case-insensitive comparison of their ANSI code page text (so "Quärnel" and
+// "QUÄRNEL" match). The build host, which has no such table, folds ASCII only.
+bool SamePathText(const char* pchA, size_t cchA, const char* pchB, size_t cchB);
+
 template <size_t N> bool StrCopy(char (&szDest)[N], const char* pszSrc) { return StrCopy(szDest, N, pszSrc); }
 template <size_t N> bool StrAppend(char (&szDest)[N], const char* pszSrc) { return StrAppend(szDest, N, pszSrc); }
 template <size_t N> bool PathJoin(char (&szDest)[N], const char* pszParent, const char* pszName)

@@ -33,6 +33,9 @@ const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unin
 const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Quarnel";
 const char kShellFoldersKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kTempPrefix[] = "qun";
+// The temporary copy's folder: kCopyFolderPrefix and 32 random hex digits,
+// made new by each run, so no other program can have placed anything there.
+const char kCopyFolderPrefix[] = "Quarnel-uninstall-";
 // The shell's link object, defined here: libuuid's one object file carries
 // every GUID of the system headers, some 40 KB.
 constexpr CLSID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -111,7 +114,10 @@ template <size_t N> void UseLongForm(char (&szPath)[N])
 
 // A folder recorded as a REG_SZ value, judged by the rules. A value of
 // another type counts as missing.
-PathRefusal ReadRecordedFolder(HKEY hKey, const char* pszName, char (&szFolder)[kFolderBuffer])
+// bAsShellFolder: one backslash at its end is dropped, as Setup drops it
+// when it puts its link there.
+PathRefusal ReadRecordedFolder(HKEY hKey, const char* pszName, char (&szFolder)[kFolderBuffer],
+                               bool bAsShellFolder = false)
 {
     DWORD dwType = REG_NONE;
     DWORD cb = kFolderBuffer - 1;
@@ -126,7 +132,28 @@ PathRefusal ReadRecordedFolder(HKEY hKey, const char* pszName, char (&szFolder)[
     size_t cch = cb;
     if (cch > 0 && szFolder[cch - 1] == '\0')
         --cch;
+    if (bAsShellFolder && cch > 0 && szFolder[cch - 1] == '\\')
+        szFolder[--cch] = '\0';
     return CheckRecordedFolder(szFolder, cch);
+}
+
+// A junction, a symbolic link or a mount point: what lies below it is not
+// the installation's, wherever the link points.
+bool IsLink(const char* pszLevel)
+{
+    DWORD dwAttributes = GetFileAttributesA(pszLevel);
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Nothing below a link inside the install folder is removed; an existing
+// file there is reported as left.
+bool BehindLink(const char* pszPath, const char* pszProgdir, LeftOver* pLeft)
+{
+    if (!ReachesThroughLink(pszPath, std::strlen(pszProgdir), IsLink))
+        return false;
+    if (pLeft && GetFileAttributesA(pszPath) != INVALID_FILE_ATTRIBUTES)
+        AddLeftOver(pLeft, pszPath);
+    return true;
 }
 
 void RemoveFile(const char* pszPath, LeftOver* pLeft)
@@ -149,14 +176,28 @@ void RemoveKey(const char* pszKey, LeftOver* pLeft)
     }
 }
 
-// The links go by their fixed names only: nothing else in the program group
-// is Setup's.
-void RemoveProgramGroup(const char* pszScdir, LeftOver* pLeft)
+bool ReadLinkTarget(const char* pszLink, char (&szTarget)[MAX_PATH]);
+
+// A link of Setup's names is Setup's only when it starts something in the
+// install folder: a wrong "Scdir" or another program's link of the same name
+// keeps it.
+void RemoveOwnLink(const char* pszFolder, const char* pszName, const char* pszProgdir, LeftOver* pLeft)
 {
-    char szPath[MAX_PATH];
+    char szLink[MAX_PATH], szTarget[MAX_PATH];
+    if (!PathJoin(szLink, pszFolder, pszName) || GetFileAttributesA(szLink) == INVALID_FILE_ATTRIBUTES ||
+        !ReadLinkTarget(szLink, szTarget))
+        return;
+    UseLongForm(szTarget);
+    if (IsInsideFolder(szTarget, pszProgdir))
+        RemoveFile(szLink, pLeft);
+}
+
+// Nothing else in the program group is Setup's; its folder goes only when
+// that leaves it empty.
+void RemoveProgramGroup(const char* pszScdir, const char* pszProgdir, LeftOver* pLeft)
+{
     for (const char* pszLink : kGroupLinks)
-        if (PathJoin(szPath, pszScdir, pszLink))
-            RemoveFile(szPath, pLeft);
+        RemoveOwnLink(pszScdir, pszLink, pszProgdir, pLeft);
     RemoveDirectoryA(pszScdir);
 }
 
@@ -171,19 +212,6 @@ bool ReadLinkTarget(const char* pszLink, char (&szTarget)[MAX_PATH])
            SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), file.Out())) &&
            SUCCEEDED(file->Load(wszLink, STGM_READ)) &&
            link->GetPath(szTarget, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK;
-}
-
-// The desktop link goes only when it starts something in the install folder:
-// another program's link of the same name is not Setup's.
-void RemoveDesktopLink(const char* pszDesktop, const char* pszProgdir, LeftOver* pLeft)
-{
-    char szLink[MAX_PATH], szTarget[MAX_PATH];
-    if (!PathJoin(szLink, pszDesktop, kDesktopLink) || GetFileAttributesA(szLink) == INVALID_FILE_ATTRIBUTES ||
-        !ReadLinkTarget(szLink, szTarget))
-        return;
-    UseLongForm(szTarget);
-    if (IsInsideFolder(szTarget, pszProgdir))
-        RemoveFile(szLink, pLeft);
 }
 
 // The original may still be running, waiting for this copy (/S). Windows
@@ -215,6 +243,8 @@ void RemoveInstalledFiles(const char* pszProgdir, const char* pszFrom, LeftOver*
     for (const char* pszName : kInstalledFiles) {
         if (!PathJoin(szPath, pszProgdir, pszName))
             continue;  // too long for Setup to have made it
+        if (BehindLink(szPath, pszProgdir, pLeft))
+            continue;
         if (SamePath(szPath, pszFrom))
             bOriginalListed = true;
         else
@@ -225,12 +255,12 @@ void RemoveInstalledFiles(const char* pszProgdir, const char* pszFrom, LeftOver*
 }
 
 // RemoveDirectoryA removes only empty folders, so the player's files keep
-// theirs and the install folder.
+// theirs and the install folder. A folder that is a link goes as the link.
 void RemoveInstalledFolders(const char* pszProgdir)
 {
     char szPath[MAX_PATH];
     for (const char* pszFolder : kInstalledFolders)
-        if (PathJoin(szPath, pszProgdir, pszFolder))
+        if (PathJoin(szPath, pszProgdir, pszFolder) && !BehindLink(szPath, pszProgdir, nullptr))
             RemoveDirectoryA(szPath);
     RemoveDirectoryA(pszProgdir);
 }
@@ -242,7 +272,7 @@ void ReportResult(const char* pszProgdir, const LeftOver& left, PathRefusal grou
         StrCopy(szText, "Quarnel was removed from this computer.");
     } else {
         StrCopy(szText, "Quarnel was removed, except for these, which could not be removed (a program may be "
-                        "using them, or they are read-only):\n");
+                        "using them, they are read-only, or they lie behind a link):\n");
         StrAppend(szText, left.szList);
         if (left.nCount > kMaxListed) {
             char szMore[64];
@@ -291,7 +321,7 @@ int Uninstall(const char* pszFrom)
         }
         groupRefusal = ReadRecordedFolder(uninstallKey, "Scdir", szScdir);
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, kShellFoldersKey, 0, KEY_QUERY_VALUE, shellFolders.Out());
-        if (ReadRecordedFolder(shellFolders, "Common Desktop", szDesktop) != PathRefusal::None)
+        if (ReadRecordedFolder(shellFolders, "Common Desktop", szDesktop, true) != PathRefusal::None)
             szDesktop[0] = '\0';
     }
     if (refusal != PathRefusal::None) {
@@ -320,9 +350,9 @@ int Uninstall(const char* pszFrom)
     {
         ComApartment com;
         if (groupRefusal == PathRefusal::None)
-            RemoveProgramGroup(szScdir, &left);
+            RemoveProgramGroup(szScdir, szProgdir, &left);
         if (szDesktop[0] != '\0')
-            RemoveDesktopLink(szDesktop, szProgdir, &left);
+            RemoveOwnLink(szDesktop, kDesktopLink, szProgdir, &left);
     }
     RemoveInstalledFiles(szProgdir, szFrom, &left);
     RemoveInstalledFolders(szProgdir);
@@ -343,32 +373,58 @@ int CannotCopy()
 }
 
 // A program that has ended may hold its file a moment longer.
-void DeleteCopy(const char* pszCopy)
+void DeleteCopy(const char* pszCopy, const char* pszCopyDir)
 {
     for (int nTry = 0; nTry < 20 && !DeleteFileA(pszCopy); ++nTry)
         Sleep(50);
+    RemoveDirectoryA(pszCopyDir);
 }
 
-// The original: copies itself into the temporary folder and starts the copy,
-// which does the work. Neither process keeps the install folder as its
-// current folder, which would keep the folder from being removed.
+// A new folder of this run's own in the temporary folder. Its name cannot be
+// guessed beforehand, and one that exists already is never used: whatever
+// is in it was put there by someone else.
+bool MakeCopyFolder(const char* pszTempDir, char (&szCopyDir)[MAX_PATH])
+{
+    for (int nTry = 0; nTry < 8; ++nTry) {
+        GUID random;
+        char szName[64];
+        if (FAILED(CoCreateGuid(&random)) ||
+            !StrFormat(szName, sizeof szName, "%s%08lX%04X%04X%02X%02X%02X%02X%02X%02X%02X%02X", kCopyFolderPrefix,
+                       static_cast<unsigned long>(random.Data1), random.Data2, random.Data3, random.Data4[0],
+                       random.Data4[1], random.Data4[2], random.Data4[3], random.Data4[4], random.Data4[5],
+                       random.Data4[6], random.Data4[7]) ||
+            !PathJoin(szCopyDir, pszTempDir, szName))
+            return false;
+        if (CreateDirectoryA(szCopyDir, nullptr))
+            return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+// The original: copies itself into a folder of its own in the temporary
+// folder and starts the copy, which does the work. Neither process keeps the
+// install folder as its current folder, which would keep the folder from
+// being removed.
 int RunFromTemporaryCopy()
 {
-    char szSelf[MAX_PATH], szTempDir[MAX_PATH], szCopy[MAX_PATH];
+    char szSelf[MAX_PATH], szTempDir[MAX_PATH], szCopyDir[MAX_PATH], szCopy[MAX_PATH];
     DWORD cchSelf = GetModuleFileNameA(nullptr, szSelf, MAX_PATH);
     DWORD cchTemp = GetTempPathA(MAX_PATH, szTempDir);
     if (cchSelf == 0 || cchSelf >= MAX_PATH || cchTemp == 0 || cchTemp >= MAX_PATH ||
-        GetTempFileNameA(szTempDir, kTempPrefix, 0, szCopy) == 0)
+        !MakeCopyFolder(szTempDir, szCopyDir))
         return CannotCopy();
     char szCommand[2 * MAX_PATH + 32];
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    SetCurrentDirectoryA(szTempDir);
-    if (!CopyFileA(szSelf, szCopy, FALSE) ||
+    SetCurrentDirectoryA(szCopyDir);
+    if (!PathJoin(szCopy, szCopyDir, kUninstallerName) || !CopyFileA(szSelf, szCopy, TRUE) ||
         !ComposeCopyCommand(szCommand, sizeof szCommand, szCopy, gbSilent, szSelf) ||
-        !CreateProcessA(szCopy, szCommand, nullptr, nullptr, FALSE, 0, nullptr, szTempDir, &si, &pi)) {
-        DeleteFileA(szCopy);
+        !CreateProcessA(szCopy, szCommand, nullptr, nullptr, FALSE, 0, nullptr, szCopyDir, &si, &pi)) {
+        SetCurrentDirectoryA(szTempDir);
+        DeleteCopy(szCopy, szCopyDir);
         return CannotCopy();
     }
     Handle process(pi.hProcess), thread(pi.hThread);
@@ -377,14 +433,16 @@ int RunFromTemporaryCopy()
     DWORD dwExit = UNINSTALL_INCOMPLETE;
     WaitForSingleObject(process.Get(), INFINITE);
     GetExitCodeProcess(process.Get(), &dwExit);
-    DeleteCopy(szCopy);
+    SetCurrentDirectoryA(szTempDir);
+    DeleteCopy(szCopy, szCopyDir);
     return static_cast<int>(dwExit);
 }
 
-// Whether this program runs from the temporary folder (as the copy does).
-bool RunsFromTempFolder(const char* pszSelf)
+// Whether this program is a copy running from a folder of its own in the
+// temporary folder, as the original makes it; szSelfDir: that folder.
+bool CopyFolderOf(const char* pszSelf, char (&szSelfDir)[MAX_PATH])
 {
-    char szTempDir[MAX_PATH], szSelfDir[MAX_PATH];
+    char szTempDir[MAX_PATH];
     DWORD cch = GetTempPathA(MAX_PATH, szTempDir);
     if (cch == 0 || cch >= MAX_PATH || !StrCopy(szSelfDir, pszSelf))
         return false;
@@ -393,8 +451,15 @@ bool RunsFromTempFolder(const char* pszSelf)
     char* pszSlash = std::strrchr(szSelfDir, '\\');
     if (!pszSlash)
         return false;
+    *pszSlash = '\0';
+    pszSlash = std::strrchr(szSelfDir, '\\');
+    if (!pszSlash || std::strncmp(pszSlash + 1, kCopyFolderPrefix, sizeof kCopyFolderPrefix - 1) != 0)
+        return false;
+    char chName = pszSlash[1];
     pszSlash[1] = '\0';  // GetTempPathA ends its folder with a backslash
-    return SamePath(szSelfDir, szTempDir);
+    bool bInTemp = SamePath(szSelfDir, szTempDir);
+    pszSlash[1] = chName;
+    return bInTemp;
 }
 
 }  // namespace
@@ -418,10 +483,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     }
     if (!args.pszFrom)
         return RunFromTemporaryCopy();
-    // The copy's own file goes at the next restart (with /S the original
-    // removes it as soon as the copy ends). Only a copy in the temporary
-    // folder: a /FROM= typed by hand must not cost the program its file.
-    if (szSelf[0] != '\0' && RunsFromTempFolder(szSelf))
+    // The copy's own file and then its folder go at the next restart (with /S
+    // the original removes them as soon as the copy ends). Only a copy in a
+    // folder of its own in the temporary folder: a /FROM= typed by hand must
+    // not cost the program its file.
+    char szSelfDir[MAX_PATH];
+    if (szSelf[0] != '\0' && CopyFolderOf(szSelf, szSelfDir)) {
         MoveFileExA(szSelf, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExA(szSelfDir, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
     return Uninstall(args.pszFrom);
 }

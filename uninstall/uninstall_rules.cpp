@@ -12,6 +12,7 @@ constexpr char kFromOption[] = "/FROM=";
 
 char FoldCase(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; }
 
+// Options are ASCII; paths compare as the file system compares names.
 bool SameTextIgnoringCase(const char* pchA, const char* pchB, size_t cch)
 {
     for (size_t i = 0; i < cch; ++i)
@@ -65,7 +66,7 @@ size_t Depth(const PathSpan& folder)
 bool AddFolder(PathSpan* aFolders, size_t* pnFolders, size_t nMax, const char* pch, size_t cch)
 {
     for (size_t i = 0; i < *pnFolders; ++i)
-        if (aFolders[i].cch == cch && SameTextIgnoringCase(aFolders[i].pch, pch, cch))
+        if (SamePathText(aFolders[i].pch, aFolders[i].cch, pch, cch))
             return true;
     if (*pnFolders == nMax)
         return false;
@@ -77,6 +78,12 @@ bool StartsWithIgnoringCase(const char* psz, const char* pszPrefix)
 {
     size_t cch = std::strlen(pszPrefix);
     return strnlen(psz, cch) == cch && SameTextIgnoringCase(psz, pszPrefix, cch);
+}
+
+bool StartsWithPath(const char* psz, const char* pszPrefix)
+{
+    size_t cch = std::strlen(pszPrefix);
+    return strnlen(psz, cch) == cch && SamePathText(psz, cch, pszPrefix, cch);
 }
 
 bool IsArgSeparator(char ch) { return ch == ' ' || ch == '\t'; }
@@ -165,24 +172,37 @@ PathRefusal CheckInstallFolder(const char* pch, size_t cch, const char* pszStart
     if (refusal != PathRefusal::None)
         return refusal;
     // The value passed every check, so it holds no NUL and ends at cch.
-    if (std::strlen(pszStartFolder) != cch || !SameTextIgnoringCase(pch, pszStartFolder, cch))
+    if (!SamePathText(pch, cch, pszStartFolder, std::strlen(pszStartFolder)))
         return PathRefusal::NotStartFolder;
     return PathRefusal::None;
 }
 
 bool SamePath(const char* pszA, const char* pszB)
 {
-    size_t cch = std::strlen(pszA);
-    return std::strlen(pszB) == cch && SameTextIgnoringCase(pszA, pszB, cch);
+    return SamePathText(pszA, std::strlen(pszA), pszB, std::strlen(pszB));
 }
 
 bool IsInsideFolder(const char* pszPath, const char* pszFolder)
 {
     const size_t cchFolder = std::strlen(pszFolder);
-    if (cchFolder == 0 || !StartsWithIgnoringCase(pszPath, pszFolder) || pszPath[cchFolder] != '\\')
+    if (cchFolder == 0 || !StartsWithPath(pszPath, pszFolder) || pszPath[cchFolder] != '\\')
         return false;
     const char* pszRest = pszPath + cchFolder + 1;
     return CheckManifestName(pszRest, std::strlen(pszRest)) == NameRefusal::None;
+}
+
+bool ReachesThroughLink(const char* pszPath, size_t cchFolder, bool (*pfnIsLink)(const char* pszLevel))
+{
+    char szLevel[2 * RECORDED_FOLDER_MAX + 2];
+    if (!StrCopy(szLevel, pszPath) || std::strlen(szLevel) <= cchFolder || szLevel[cchFolder] != '\\')
+        return true;
+    for (char* p = szLevel + cchFolder; p; p = std::strchr(p + 1, '\\')) {
+        *p = '\0';
+        if (pfnIsLink(szLevel))
+            return true;
+        *p = '\\';
+    }
+    return false;
 }
 
 const char* NameRefusalText(NameRefusal refusal)
@@ -271,10 +291,10 @@ size_t ListInstalledFolders(const PathSpan* aNames, size_t nNames, PathSpan* aFo
 bool ParseUninstallCommandLine(const char* pszCommandLine, const char* pszSelf, UninstallArgs* pArgs)
 {
     // The whole path or nothing: "uninstall.exe2" or a folder of it is not
-    // this program. StartsWithIgnoringCase reads no further than the line.
+    // this program. StartsWithPath reads no further than the line.
     const char* pszArgs = SkipProgramName(pszCommandLine);
     const size_t cchSelf = std::strlen(pszSelf);
-    if (StartsWithIgnoringCase(pszCommandLine, pszSelf) &&
+    if (StartsWithPath(pszCommandLine, pszSelf) &&
         (pszCommandLine[cchSelf] == '\0' || IsArgSeparator(pszCommandLine[cchSelf])))
         pszArgs = pszCommandLine + cchSelf;
     return ParseUninstallArgs(pszArgs, pArgs);

@@ -60,13 +60,21 @@ PathRefusal CheckRecordedFolder(const char* pch, size_t cch);
 // of the uninstaller's original location.
 PathRefusal CheckInstallFolder(const char* pch, size_t cch, const char* pszStartFolder);
 
-// Whether two paths are the same text ignoring ASCII case. Callers pass both
+// Whether two paths name the same thing to the file system, case aside
+// (SamePathText). Callers pass both
 // in their long form, as the file system reports it.
 bool SamePath(const char* pszA, const char* pszB);
 
 // Whether pszPath names something below pszFolder: the folder, a backslash,
 // and a rest that is a valid manifest name (so nothing climbs back out).
 bool IsInsideFolder(const char* pszPath, const char* pszFolder);
+
+// Whether removing pszPath, a path below pszFolder (cchFolder bytes long),
+// would reach through a link: pfnIsLink says yes for the folder itself or
+// for a folder between it and the path's last component. The last component
+// may be a link itself: removing it removes only the link. A path not
+// below the folder, or too long to check, counts as reaching through one.
+bool ReachesThroughLink(const char* pszPath, size_t cchFolder, bool (*pfnIsLink)(const char* pszLevel));
 
 enum class NameRefusal {
     None,
@@ -106,7 +114,7 @@ struct PathSpan {
 };
 
 // The folders the installation made below its install folder: those of the
-// manifest's names and the installer's own, each once (ignoring ASCII case),
+// manifest's names and the installer's own, each once (case aside),
 // deepest first and otherwise in the order the manifest first names them, so
 // that each is tried only after everything below it. Writes at most nMax
 // (enough: the backslashes in all names plus the installer's folders) and
@@ -127,7 +135,7 @@ struct UninstallArgs {
 // uninstall entries of earlier installers hold the path unquoted, and the
 // system's list of programs starts that text as the command line unchanged,
 // which would leave the rest of a path with a space as an argument. So a line
-// that starts with pszSelf itself, unquoted (ignoring ASCII case), followed by
+// that starts with pszSelf itself, unquoted (case aside), followed by
 // its end, a space or a tab, has its options read after the whole path.
 // Returns false for anything else on the line.
 bool ParseUninstallCommandLine(const char* pszCommandLine, const char* pszSelf, UninstallArgs* pArgs);

@@ -54,6 +54,25 @@ TEST(UninstallRules, OnlyPathsBelowTheFolderAreInside)
         EXPECT_FALSE(IsInsideFolder(pszOutside, kProgdir)) << pszOutside;
 }
 
+// Every level from the install folder to the last component's folder is
+// asked; the last component, a link itself, goes as the link.
+std::string linkLevels;
+bool IsLinkLevel(const char* pszLevel) { return linkLevels.find("|" + std::string(pszLevel) + "|") != std::string::npos; }
+
+TEST(UninstallRules, NothingIsRemovedThroughALink)
+{
+    const std::string tooLong = "C:\\Q\\" + std::string(2 * RECORDED_FOLDER_MAX, 'x');
+    const struct { const char* pszLinks; std::string path; bool bReaches; } kCases[] = {
+        {"", "C:\\Q\\a\\b.dat", false}, {"|C:\\Q|", "C:\\Q\\a\\b.dat", true}, {"|C:\\Q\\a|", "C:\\Q\\a\\b.dat", true},
+        {"|C:\\Q\\a\\b|", "C:\\Q\\a\\b\\c\\d.dat", true}, {"|C:\\Q\\a\\b.dat|", "C:\\Q\\a\\b.dat", false},
+        {"|C:|C:\\Q\\b|", "C:\\Q\\a\\b.dat", false}, {"", "C:\\Q", true}, {"", "C:\\Qx\\a.dat", true}, {"", tooLong, true},
+    };
+    for (const auto& c : kCases) {
+        linkLevels = c.pszLinks;
+        EXPECT_EQ(ReachesThroughLink(c.path.c_str(), 4, IsLinkLevel), c.bReaches) << c.pszLinks << " " << c.path;
+    }
+}
+
 // The names read, then the line and reason of the refusal that stopped them.
 struct ReadResult {
     Names names;

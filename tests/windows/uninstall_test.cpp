@@ -47,6 +47,38 @@ std::string PendingAtRestart()
     return pending;
 }
 
+// A directory link as Wine can make one: a Unix symbolic link, which it
+// shows as a reparse point (its CreateSymbolicLink makes nothing).
+bool MakeDirectoryLink(const std::string& link, const std::string& target)
+{
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto pfnToUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    std::string command = "/bin/ln -s";
+    for (const std::string& path : {target, link}) {
+        std::wstring wide(path.begin(), path.end());
+        char* pszUnix = pfnToUnix ? pfnToUnix(wide.c_str()) : nullptr;
+        if (!pszUnix)
+            return false;
+        command += std::string(" \"") + pszUnix + "\"";
+        HeapFree(GetProcessHeap(), 0, pszUnix);
+    }
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA("Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    auto isLink = [&] {
+        DWORD dwAttributes = GetFileAttributesA(link.c_str());
+        return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    for (int nTry = 0; nTry < 100 && !isLink(); ++nTry)
+        Sleep(50);
+    return isLink();
+}
+
 // Links as Setup makes them.
 void MakeLink(const std::string& link, const std::string& target)
 {
@@ -127,16 +159,19 @@ protected:
 };
 
 // Started as the system's list starts an entry of an earlier installer: the
-// path unquoted, its space and all.
+// path unquoted, its space and all. The desktop's value ends in a backslash,
+// which Setup drops when it puts its link there.
 TEST_F(UninstallTest, RemovesEverythingSetupMadeAndItsOwnCopy)
 {
+    SetValue(kShellFoldersKey, "Common Desktop", desktop + "\\");
     EXPECT_EQ(Run("/S", false), static_cast<DWORD>(UNINSTALL_DONE));
     EXPECT_FALSE(Exists(progdir) || Exists(scdir) || Exists(desktopLink));
     EXPECT_TRUE(Exists(scratch.Path("Program files")) && Exists(scratch.Path("Start Menu\\Programs")));
     EXPECT_FALSE(KeyExists(kUninstallKey) || KeyExists(kAppPathsKey));
-    // The copy is gone. The original waited for it, so its file could not be
-    // deleted: it was moved here, to go at the next restart.
+    // The copy is gone with its folder. The original waited for it, so its
+    // file could not be deleted: it was moved here, to go at the next restart.
     const Names inTemp = ListFiles(temp);
+    EXPECT_TRUE(ListFiles(temp, true).empty());
     ASSERT_EQ(inTemp.size(), 1u);
     EXPECT_TRUE(ReadFile(temp + "\\" + inTemp[0]) == ReadFile(WinePath(UNINSTALL_EXE_UNIX)));
 }
@@ -154,6 +189,35 @@ TEST_F(UninstallTest, KeepsWhatTheUserAddedAndOtherProgramsLinks)
     EXPECT_EQ(ListFiles(scdir), Names{"Notes.txt"});
     EXPECT_TRUE(Exists(desktopLink));
     EXPECT_FALSE(KeyExists(kUninstallKey));
+}
+
+// "Scdir" sent to another program's group: its links of the same names stay.
+TEST_F(UninstallTest, KeepsTheLinksOfAnotherProgramsGroup)
+{
+    const std::string other = scratch.Path("Start Menu\\Programs\\Other");
+    fs::create_directories(FsPath(other));
+    for (const std::string& name : kGroupLinks)
+        MakeLink(other + "\\" + name, scratch.Path("Program files\\Other\\") + name + ".exe");
+    SetValue(kUninstallKey, "Scdir", other);
+    EXPECT_EQ(Run(), static_cast<DWORD>(UNINSTALL_DONE));
+    EXPECT_EQ(ListFiles(other), kGroupLinks);
+    EXPECT_FALSE(Exists(progdir) || Exists(desktopLink));
+}
+
+// A folder of the game replaced by a link to another folder holding files of
+// the same names, as a user who can write to the install folder's parent
+// could plant one: nothing there is removed, and what is left is reported.
+TEST_F(UninstallTest, RemovesNothingThroughALink)
+{
+    const std::string& name = *std::find_if(files.begin(), files.end(),
+                                            [](const std::string& n) { return n.find('\\') != std::string::npos; });
+    const std::string folder = progdir + "\\" + name.substr(0, name.find('\\')), elsewhere = scratch.Path("Elsewhere");
+    ASSERT_TRUE(MoveFileA(folder.c_str(), elsewhere.c_str()));
+    ASSERT_TRUE(MakeDirectoryLink(folder, elsewhere)) << "no link at " << folder;
+    const Names before = ListFiles(elsewhere);
+    EXPECT_EQ(Run(), static_cast<DWORD>(UNINSTALL_INCOMPLETE));
+    EXPECT_EQ(ListFiles(elsewhere), before);
+    EXPECT_TRUE(KeyExists(kUninstallKey));
 }
 
 // No value, a folder the rules refuse (each reason is the rules' test), and
@@ -218,11 +282,25 @@ TEST_F(UninstallTest, AnsweringNoRemovesNothing)
     CloseHandle(hCopy);
     EXPECT_EQ(dwExit, static_cast<DWORD>(UNINSTALL_CANCELLED));
     ExpectInstalled();
+    // The copy ran from a new folder of its own; both go at the restart.
     const Names inTemp = ListFiles(temp);
     ASSERT_EQ(inTemp.size(), 1u);
-    std::string copy = temp + "\\" + inTemp[0];
-    CharUpperBuffA(copy.data(), static_cast<DWORD>(copy.size()));
-    EXPECT_NE(PendingAtRestart().find(copy), std::string::npos) << copy << " not to be deleted at restart";
+    EXPECT_EQ(inTemp[0].rfind("Quarnel-uninstall-", 0), 0u) << inTemp[0];
+    EXPECT_EQ(inTemp[0].size(), std::string("Quarnel-uninstall-\\uninstall.exe").size() + 32) << inTemp[0];
+    std::string copy = temp + "\\" + inTemp[0], folder = copy.substr(0, copy.rfind('\\'));
+    for (std::string pending : {copy, folder}) {
+        CharUpperBuffA(pending.data(), static_cast<DWORD>(pending.size()));
+        EXPECT_NE(PendingAtRestart().find(pending + '\0'), std::string::npos) << pending << " not to go at restart";
+    }
+}
+
+// Names compare as the file system compares them, outside ASCII too (the
+// ANSI code page is 1252 here).
+TEST(UninstallPaths, CaseIsComparedAsTheFileSystemDoes)
+{
+    EXPECT_TRUE(SamePath("C:\\Spiele\\Qu\xE4rnel", "c:\\SPIELE\\QU\xC4RNEL"));
+    EXPECT_TRUE(IsInsideFolder("C:\\SPIELE\\QU\xC4RNEL\\quarnel.exe", "C:\\Spiele\\Qu\xE4rnel"));
+    EXPECT_FALSE(SamePath("C:\\Spiele\\Qu\xE4rnel", "C:\\Spiele\\Quarnel"));
 }
 
 }  // namespace
