@@ -3,6 +3,7 @@
 // so Cancel keeps every change, exactly as OK does.
 #include "location/location.h"
 #include "resources/resource.h"
+#include "shell/common_controls.h"
 #include "shell/folder_list.h"
 #include "shell/message.h"
 #include "shell/msgmap.h"
@@ -55,6 +56,7 @@ static LRESULT BrowseOnCommand(HWND hDlg, UINT, WPARAM wParam, LPARAM lParam)
 // The Browse button of the install-directory page.
 LRESULT DirOnBrowse(HWND hDlg, WORD, WORD, LPARAM)
 {
+    LoadCommonControls();  // its folder list; without them the browser does not open
     DialogBoxParamA(hAppInstance, "IDD_BROWSE", hDlg, BrowseDlgProc, 0);
     ComposeInstallDir(szInstallDir, sizeof(szInstallDir), szInstallParent, szProductFolder);
     SetDlgItemTextA(hDlg, IDC_TARGET_EDIT, szInstallDir);

@@ -7,8 +7,6 @@
 #include "shell/system_dll.h"
 #include "shell/wizard_state.h"
 
-#include <commctrl.h>
-
 static LRESULT MainWndOnCommand(HWND hWnd, UINT, WPARAM wParam, LPARAM lParam);
 
 static constexpr MessageMapEntry aMainMessages[] = {
@@ -93,9 +91,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     RestrictDllSearch();
     LoadStringA(hInstance, IDS_CLASS_NAME, szClassName, sizeof(szClassName));
     hAppInstance = hInstance;
-    // The browsers' folder lists are list views of the common controls.
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&icc);
 
     WNDCLASSA wc = {};
     wc.style = CS_HREDRAW | CS_VREDRAW;

@@ -2,10 +2,9 @@
 #include "shell/folder_list.h"
 
 #include "resources/resource.h"
+#include "shell/common_controls.h"
 #include "shell/strutil.h"
 #include "shell/wizard_state.h"
-
-#include <commctrl.h>
 
 #include <cstring>
 
@@ -51,11 +50,17 @@ bool GetFolderItemText(HWND hList, int nItem, char* pszText, int cchText)
 
 void AttachFolderImages(HWND hList)
 {
-    HIMAGELIST hImages = ImageList_Create(16, 16, ILC_MASK, 3, 0);
-    iImageFolder = ImageList_ReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(IDI_FOLDER)));
-    iImageUp = ImageList_ReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(IDI_FOLDER_UP)));
-    iImageNewFolder =
-        ImageList_ReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(IDI_FOLDER_PRODUCT)));
+    // Loaded already: the list view itself is one of its classes.
+    const CommonControls* pControls = LoadCommonControls();
+    if (!pControls)
+        return;
+    HIMAGELIST hImages = pControls->pfnImageListCreate(16, 16, ILC_MASK, 3, 0);
+    auto add = [&](int idIcon) {
+        return pControls->pfnImageListReplaceIcon(hImages, -1, LoadIconA(hAppInstance, MAKEINTRESOURCEA(idIcon)));
+    };
+    iImageFolder = add(IDI_FOLDER);
+    iImageUp = add(IDI_FOLDER_UP);
+    iImageNewFolder = add(IDI_FOLDER_PRODUCT);
     SendMessageA(hList, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(hImages));
 }
 

@@ -7,24 +7,28 @@ namespace {
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 using SetSearchPathModeFn = BOOL(WINAPI*)(DWORD);
 
+constexpr const char* kLoadedLater[] = {"uxtheme.dll", "msimg32.dll"};
+
 // A kernel32 export that older systems lack. kernel32 is always loaded.
 template <class Fn> Fn Kernel32Export(const char* pszName)
 {
-    FARPROC pfn = GetProcAddress(GetModuleHandleA("kernel32.dll"), pszName);
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(pfn));
+    return DllExport<Fn>(GetModuleHandleA("kernel32.dll"), pszName);
 }
 
 }  // namespace
 
 bool RestrictDllSearch()
 {
-    if (auto pfnSet = Kernel32Export<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories"))
-        if (pfnSet(LOAD_LIBRARY_SEARCH_SYSTEM32))
-            return true;
-    SetDllDirectoryA("");
-    if (auto pfnMode = Kernel32Export<SetSearchPathModeFn>("SetSearchPathMode"))
-        pfnMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
-    return false;
+    auto pfnSet = Kernel32Export<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
+    bool bRestricted = pfnSet && pfnSet(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!bRestricted) {
+        SetDllDirectoryA("");
+        if (auto pfnMode = Kernel32Export<SetSearchPathModeFn>("SetSearchPathMode"))
+            pfnMode(BASE_SEARCH_PATH_ENABLE_SAFE_SEARCHMODE | BASE_SEARCH_PATH_PERMANENT);
+    }
+    for (const char* pszName : kLoadedLater)
+        LoadSystemLibrary(pszName);
+    return bRestricted;
 }
 
 HMODULE LoadSystemLibrary(const char* pszName)

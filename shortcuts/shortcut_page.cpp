@@ -3,6 +3,7 @@
 // Finish or Cancel the registry entries; Finish also makes the shortcuts.
 // Nothing here reports a failure: a shortcut that cannot be made is missing.
 #include "resources/resource.h"
+#include "shell/common_controls.h"
 #include "shell/message.h"
 #include "shell/msgmap.h"
 #include "shell/platform.h"
@@ -114,6 +115,7 @@ static LRESULT ShortcutOnButton(HWND hDlg, WORD wId, WORD, LPARAM)
 
 LRESULT ShortcutOnBrowse(HWND hDlg, WORD, WORD, LPARAM)
 {
+    LoadCommonControls();  // its folder list; without them the browser does not open
     DialogBoxParamA(hAppInstance, "IDD_BROWSE_SHORTCUT", hDlg, GroupBrowseDlgProc, 0);
     // A parent too long to show with the product folder is shown alone.
     SetDlgItemTextA(hDlg, IDC_TARGET_EDIT,

@@ -694,7 +694,13 @@ static void OpOnly(const Step& s)
         held += (held.empty() ? "" : ",") + name;
     Check(held == s.arg, "%s holds only \"%s\": \"%s\"", installDir.c_str(), s.arg.c_str(), held.c_str());
 }
-static void OpEmpty(const Step& s) { Check(qt::Entries(s.arg, false).empty(), "nothing in %s", s.arg.c_str()); }
+static void OpEmpty(const Step& s)
+{
+    std::string held;
+    for (const std::string& name : qt::Entries(s.arg, false))
+        held += " " + name;
+    Check(held.empty(), "nothing in %s%s", s.arg.c_str(), held.c_str());
+}
 static void OpAbsent(const Step& s)
 {
     std::string path = s.arg.find(':') == std::string::npos ? Join(installDir, s.arg) : s.arg;
@@ -768,8 +774,12 @@ static std::string ResetInstallState()
     for (const char* pszPath : {kDefaultDir, "C:\\QuarnelTestGames", "C:\\QuarnelTyped", "Q:\\Quarnel", "R:\\Quarnel",
                                 "S:\\Temp", "S:\\Quarnel", "S:\\ballast.bin", "T:\\Quarnel", "U:\\Quarnel",
                                 "V:\\Quarnel", "C:\\Program files\\Qu\xE4rnel", "C:\\Program files\\escaped.txt",
-                                "C:\\escaped.txt", "C:\\QuarnelTypedGroup", "C:\\Quarnel", "C:\\QuarnelDeep"})
+                                "C:\\escaped.txt", "C:\\QuarnelTypedGroup", "C:\\Quarnel", "C:\\QuarnelDeep",
+                                kDownloads, "C:\\QuarnelPlanted"})
         paths.push_back(pszPath);
+    for (const std::string& name : qt::Entries(kDownloads, false))
+        if (name.size() > 4 && lstrcmpiA(name.c_str() + name.size() - 4, ".dll") == 0)
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, kWineOverrides, name.substr(0, name.size() - 4).c_str());
     std::string left = ResetShortcuts();
     for (const std::string& path : paths) {
         qt::RemoveTree(path);

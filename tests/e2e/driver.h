@@ -14,6 +14,8 @@
 
 constexpr char kCaption[] = "Quarnel - Setup", kProduct[] = "Quarnel", kDefaultDir[] = "C:\\Program files\\Quarnel";
 constexpr char kProgramFiles[] = "C:\\Program files";
+// Where rows plant DLLs beside a copy of setup.exe, and the prefix's overrides.
+constexpr char kDownloads[] = "C:\\QuarnelDownloads", kWineOverrides[] = "Software\\Wine\\DllOverrides";
 constexpr int MSGBOX_TEXT = 0xFFFF, MSGBOX_ICON = 0x440;  // Wine's message box controls
 constexpr unsigned long REQUIRED_KB = 21000;              // units of 1000 bytes
 

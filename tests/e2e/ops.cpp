@@ -1,6 +1,6 @@
-// The operations only some rows need: crafted payloads, the snapshot of what
-// the user has, a drive filled beforehand, the agreement page's focus and
-// scroll, the long install directory, the 26 drives, the shortcut page and
+// The operations only some rows need: crafted payloads, planted DLLs, the
+// snapshot of what the user has, a drive filled beforehand, the agreement
+// page's focus and scroll, the long install directory, the 26 drives, the shortcut page and
 // its browser, the registry entries and links afterwards, and the uninstall
 // round trips with their ways of starting the stored command line.
 #include "tests/common/test_support.h"
@@ -105,6 +105,37 @@ static void OpCraft(const Step& s)
     bool bCrafted = s.arg == "none" ? WithoutPayload(exe) : qt::CraftSetupExe(setupExe, exe, &payload);
     Need(Check(bCrafted, "%s carries %s", exe.c_str(),
                s.arg == "none" ? "no payload" : (std::to_string(payload.size()) + " crafted bytes as its payload").c_str()));
+    setupExe = exe;
+}
+
+// "plant a,b": setup.exe copied to C:\QuarnelDownloads (its folder and its
+// current one), with planted.dll laid as a.dll and b.dll there and in the
+// temporary folder, below which the uninstaller runs its copy. Wine prefers
+// its built-ins wherever a DLL lies; the prefix's overrides make the programs
+// started look for those names natively first, as Windows looks in a
+// program's own folder (WINEDLLOVERRIDES set here would not reach them: Wine
+// hands a child the variable it was started with). A planted DLL that loads
+// leaves its name in C:\QuarnelPlanted; the driver's reset drops the
+// overrides of the DLLs it finds in C:\QuarnelDownloads.
+static void OpPlant(const Step& s)
+{
+    char szDriver[MAX_PATH] = "", szTemp[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, szDriver, sizeof(szDriver));
+    DWORD dwType = SCS_64BIT_BINARY;  // a DLL of another machine would be passed over, loading nothing
+    bool b32 = GetBinaryTypeA(setupExe.c_str(), &dwType) && dwType == SCS_32BIT_BINARY;
+    std::string dll = std::string(szDriver).substr(0, std::string(szDriver).find_last_of('\\')) +
+                      (b32 ? "\\planted32.dll" : "\\planted.dll");
+    std::string temp(szTemp, GetTempPathA(sizeof(szTemp), szTemp)), exe = Join(kDownloads, "setup.exe");
+    Interpret("mkdir " + std::string(kDownloads) + "; mkdir C:\\QuarnelPlanted");
+    bool bLaid = CopyFileA(setupExe.c_str(), exe.c_str(), FALSE);
+    std::stringstream names(s.arg);
+    for (std::string name; std::getline(names, name, ',');) {
+        for (const std::string& path : {Join(kDownloads, name + ".dll"), temp + name + ".dll"})
+            bLaid = CopyFileA(dll.c_str(), path.c_str(), FALSE) && bLaid;
+        bLaid = qt::SetRegValue(HKEY_CURRENT_USER, kWineOverrides, name.c_str(), "native,builtin") && bLaid;
+    }
+    Need(Check(bLaid, "%s planted beside %s and in %s, native first (%s)", s.arg.c_str(), exe.c_str(), temp.c_str(),
+               dll.c_str()));
     setupExe = exe;
 }
 
@@ -648,8 +679,8 @@ static void OpUninstalled(const Step& s)
 }
 
 static OpList kOps = {
-    {"craft", OpCraft}, {"damage", OpCraft}, {"snapshot", OpSnapshot}, {"untouched", OpUntouched}, {"fill", OpFill},
-    {"locked-file", OpLockedFile}, {"kept", OpKept}, {"room", OpRoom}, {"non-ascii", OpNonAscii},
+    {"craft", OpCraft}, {"damage", OpCraft}, {"plant", OpPlant}, {"snapshot", OpSnapshot}, {"untouched", OpUntouched},
+    {"fill", OpFill}, {"locked-file", OpLockedFile}, {"kept", OpKept}, {"room", OpRoom}, {"non-ascii", OpNonAscii},
     {"licence", OpLicence}, {"still-scrolled", OpStillScrolled}, {"long-dir", OpLongDir},
     {"drive-count", OpDriveCount}, {"no-programs", OpNoPrograms}, {"deep-programs", OpDeepPrograms},
     {"lock-keys", OpLockKeys}, {"groups", OpGroups}, {"shortcuts", OpShortcuts}, {"uncheck", OpUncheck},
