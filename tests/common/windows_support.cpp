@@ -156,11 +156,59 @@ bool LockKey(HKEY hRoot, const std::string& key, bool bLocked, REGSAM samView)
     return bSet;
 }
 
+namespace {
+
+bool IsLink(const std::string& path)
+{
+    DWORD dwAttributes = GetFileAttributesA(path.c_str());
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A Unix tool of the machine Wine runs on, given this process's paths in
+// Unix form; true once bDone holds (the tool's exit is not reported).
+template <class F> bool RunUnixTool(const char* pszTool, std::initializer_list<std::string> paths, F bDone)
+{
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto pfnToUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    std::string command = pszTool, program = "Z:" + command.substr(0, command.find(' '));
+    for (const std::string& path : paths) {
+        std::wstring wide(path.begin(), path.end());
+        char* pszUnix = pfnToUnix ? pfnToUnix(wide.c_str()) : nullptr;
+        if (!pszUnix)
+            return false;
+        command += std::string(" \"") + pszUnix + "\"";
+        HeapFree(GetProcessHeap(), 0, pszUnix);
+    }
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    for (int nTry = 0; nTry < 100 && !bDone(); ++nTry)
+        Sleep(50);
+    return bDone();
+}
+
+}  // namespace
+
+bool MakeDirectoryLink(const std::string& link, const std::string& target)
+{
+    return RunUnixTool("/bin/ln -s", {target, link}, [&] { return IsLink(link); });
+}
+
 void RemoveTree(const std::string& path)
 {
     DWORD dwAttributes = GetFileAttributesA(path.c_str());
     if (dwAttributes == INVALID_FILE_ATTRIBUTES)
         return;
+    if (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (!RemoveDirectoryA(path.c_str()) && !DeleteFileA(path.c_str()))
+            RunUnixTool("/bin/rm", {path}, [&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
+        return;
+    }
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (!(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         DeleteFileA(path.c_str());

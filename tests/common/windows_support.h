@@ -53,8 +53,13 @@ bool SetRegValue(HKEY hRoot, const std::string& key, const char* pszName, const 
 // user without rights sees it; otherwise open to all again. Made when missing.
 bool LockKey(HKEY hRoot, const std::string& key, bool bLocked = true, REGSAM samView = 0);
 
-// A file, or a folder with everything in it, read-only entries too.
+// A file, or a folder with everything in it, read-only entries too; a link
+// goes as the link, what it points at stays.
 void RemoveTree(const std::string& path);
+// A folder link as Wine can make one: a Unix symbolic link, which it shows as
+// a reparse point (its CreateSymbolicLink makes nothing, and its
+// RemoveDirectory leaves a link to a folder that holds anything).
+bool MakeDirectoryLink(const std::string& link, const std::string& target);
 // Every entry of dir but "." and ".."; only subfolders not starting with a
 // dot when bSubfolders.
 std::vector<std::string> Entries(const std::string& dir, bool bSubfolders);

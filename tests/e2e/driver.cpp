@@ -775,7 +775,7 @@ static std::string ResetInstallState()
                                 "S:\\Temp", "S:\\Quarnel", "S:\\ballast.bin", "T:\\Quarnel", "U:\\Quarnel",
                                 "V:\\Quarnel", "C:\\Program files\\Qu\xE4rnel", "C:\\Program files\\escaped.txt",
                                 "C:\\escaped.txt", "C:\\QuarnelTypedGroup", "C:\\Quarnel", "C:\\QuarnelDeep",
-                                kDownloads, "C:\\QuarnelPlanted"})
+                                kDownloads, "C:\\QuarnelPlanted", "C:\\QuarnelElsewhere", "C:\\QuarnelOtherGroup"})
         paths.push_back(pszPath);
     for (const std::string& name : qt::Entries(kDownloads, false))
         if (name.size() > 4 && lstrcmpiA(name.c_str() + name.size() - 4, ".dll") == 0)

@@ -3,6 +3,7 @@
 // page's focus and scroll, the long install directory, the 26 drives, the shortcut page and
 // its browser, the registry entries and links afterwards, and the uninstall
 // round trips with their ways of starting the stored command line.
+#include "shortcuts/shortcuts.h"
 #include "tests/common/test_support.h"
 #include "tests/e2e/driver.h"
 
@@ -581,10 +582,44 @@ static void UninstallBox(const char* pszName, const std::string& begins, int ans
     PostMessageA(hBox, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hBox, answer)));
     Check(PollUntil(APPEAR_MS, [&] { return Gone(hBox); }), "the box closes");
 }
+// Bent by "bend": a game folder replaced by a link to a folder of
+// same-named files, "Scdir" sent to another program's group, "Common
+// Desktop" ending in a backslash. The uninstall then leaves the linked files
+// and says so.
+constexpr char kElsewhere[] = "C:\\QuarnelElsewhere", kOtherGroup[] = "C:\\QuarnelOtherGroup";
+static std::string linkedFolder, desktopLink;
+static std::vector<std::string> elsewhereFiles;
 static void AskedAndDone()
 {
     UninstallBox("uninstall-question", "Remove Quarnel from this computer?", IDYES);
-    UninstallBox("uninstall-done", "Quarnel was removed from this computer.", IDOK);
+    if (linkedFolder.empty())
+        UninstallBox("uninstall-done", "Quarnel was removed from this computer.", IDOK);
+    else
+        UninstallBox("uninstall-left", "Quarnel was removed, except for these", IDOK);
+}
+static void OpBend(const Step&)
+{
+    auto nested = std::find_if(records.begin(), records.end(), [](auto& n) { return n.find('\\') != n.npos; });
+    Need(nested != records.end());
+    linkedFolder = Join(installDir, nested->substr(0, nested->find('\\')));
+    desktopLink = Join(Desktop(), "Quarnel.lnk");
+    bool bBent = MoveFileA(linkedFolder.c_str(), kElsewhere) && qt::MakeDirectoryLink(linkedFolder, kElsewhere) &&
+                 CreateDirectoryA(kOtherGroup, nullptr) &&
+                 qt::SetRegValue(HKEY_LOCAL_MACHINE, kUninstall, "Scdir", kOtherGroup, samSetupView) &&
+                 qt::SetRegValue(HKEY_LOCAL_MACHINE, kShellFolders, "Common Desktop", Desktop() + "\\", samSetupView);
+    for (const char* pszLink : {"Quarnel.lnk", "Uninstall.lnk", "Readme.lnk"})
+        bBent = bBent && CreateShellLink("C:\\QuarnelOther\\other.exe", Join(kOtherGroup, pszLink).c_str(), "") == S_OK;
+    elsewhereFiles = qt::ListFiles(qt::FsPath(kElsewhere));
+    Need(Check(bBent && !elsewhereFiles.empty(), "%s links to %s; Scdir %s; desktop value ends in a backslash",
+               linkedFolder.c_str(), kElsewhere, kOtherGroup));
+}
+static void OpBent(const Step&)
+{
+    Check(qt::ListFiles(qt::FsPath(kElsewhere)) == elsewhereFiles, "the %zu files behind the link stay", elsewhereFiles.size());
+    Check(qt::ListFiles(qt::FsPath(kOtherGroup)).size() == 3, "the other program's group keeps its three links");
+    Check(!Exists(desktopLink), "the desktop link goes: %s", desktopLink.c_str());
+    Check(qt::KeyExists(HKEY_LOCAL_MACHINE, kUninstall, samSetupView), "the uninstall entry stays for another try");
+    qt::RemoveTree(linkedFolder);
 }
 // Wine's list of installed programs: uninstaller.exe with args, its output
 // read through a pipe.
@@ -661,7 +696,7 @@ static void OpUninstall(const Step& s)
     Check(dwExit == (s.arg == "tampered" ? 2u : 0u), "uninstaller exit code %lu", static_cast<unsigned long>(dwExit));
     // Without /S the original ends once its temporary copy runs: the copy
     // removes the files after the boxes.
-    PollUntil(APPEAR_MS, [&] { return s.arg == "tampered" || !Exists(uninstaller); });
+    PollUntil(APPEAR_MS, [&] { return s.arg == "tampered" || !linkedFolder.empty() || !Exists(uninstaller); });
 }
 // Afterwards: the saved game is there; "uninstalled yes|no": AImages, the
 // links, the group and both keys gone, or all kept.
@@ -686,5 +721,5 @@ static OpList kOps = {
     {"lock-keys", OpLockKeys}, {"groups", OpGroups}, {"shortcuts", OpShortcuts}, {"uncheck", OpUncheck},
     {"made", OpCheckShortcuts}, {"group-empty", OpGroupEmpty}, {"opened", OpOpened},
     {"nothing-opened", OpNothingOpened}, {"uninstall", OpUninstall}, {"saved", OpSaved},
-    {"uninstalled", OpUninstalled},
+    {"uninstalled", OpUninstalled}, {"bend", OpBend}, {"bent", OpBent},
 };

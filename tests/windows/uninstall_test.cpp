@@ -47,38 +47,6 @@ std::string PendingAtRestart()
     return pending;
 }
 
-// A directory link as Wine can make one: a Unix symbolic link, which it
-// shows as a reparse point (its CreateSymbolicLink makes nothing).
-bool MakeDirectoryLink(const std::string& link, const std::string& target)
-{
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    auto pfnToUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    std::string command = "/bin/ln -s";
-    for (const std::string& path : {target, link}) {
-        std::wstring wide(path.begin(), path.end());
-        char* pszUnix = pfnToUnix ? pfnToUnix(wide.c_str()) : nullptr;
-        if (!pszUnix)
-            return false;
-        command += std::string(" \"") + pszUnix + "\"";
-        HeapFree(GetProcessHeap(), 0, pszUnix);
-    }
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA("Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    auto isLink = [&] {
-        DWORD dwAttributes = GetFileAttributesA(link.c_str());
-        return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    };
-    for (int nTry = 0; nTry < 100 && !isLink(); ++nTry)
-        Sleep(50);
-    return isLink();
-}
-
 // Links as Setup makes them.
 void MakeLink(const std::string& link, const std::string& target)
 {
