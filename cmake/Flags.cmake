@@ -33,6 +33,30 @@ if(QUARNEL_RELEASE)
   endif()
 endif()
 
+# The Windows product code is C-style Win32: it neither throws nor catches nor
+# asks for a type at run time, so it needs no exception tables and pulls in
+# none of the C++ runtime's exception support (with its unwinder, demangler
+# and threads library). One section per function lets the linker keep only
+# what is called (-Wl,--gc-sections on setup.exe); not one per datum, which
+# MinGW's GCC would give zero-filled buffers as file bytes in .data instead
+# of room in .bss. The tests keep exceptions: GoogleTest needs them.
 function(quarnel_product_flags target)
   target_compile_options(${target} PRIVATE -Wconversion -Wsign-conversion -Wshadow)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -ffunction-sections)
+    # 32-bit Windows unwinds through the frames' own handler chain, not
+    # tables: the DWARF tables GCC would still write serve nothing here.
+    # (x86_64 keeps its tables: Windows itself unwinds with them.)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+      target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables)
+    endif()
+  endif()
+endfunction()
+
+# Product code that is not on a hot path (the pages, dialogs and browsers,
+# not decompression or extraction) is compiled for size in the Windows trees.
+function(quarnel_small_code target)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -Os)
+  endif()
 endfunction()

@@ -29,7 +29,8 @@ static void ReportGzError(const char* pszText)
 }
 
 // The compressed input, closed on every way out; Close reports zlib's
-// result for the one path that looks at it.
+// result for the one path that looks at it. The file is only ever read:
+// gzclose_r is gzclose for it, without linking zlib's writer and compressor.
 class GzGuard {
 public:
     explicit GzGuard(gzFile gz) : gz_(gz) {}
@@ -39,7 +40,7 @@ public:
     gzFile get() const { return gz_; }
     int Close()
     {
-        int nResult = gz_ ? gzclose(gz_) : Z_OK;
+        int nResult = gz_ ? gzclose_r(gz_) : Z_OK;
         gz_ = nullptr;
         return nResult;
     }

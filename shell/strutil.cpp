@@ -32,7 +32,17 @@ bool StrFormatV(char* szDest, size_t cchDest, const char* pszFormat, va_list arg
 {
     if (cchDest == 0)
         return false;
+#ifdef _WIN32
+    // The C library's own, not MinGW's C99 one, whose printf engine would be
+    // most of the uninstaller and a tenth of setup.exe's code. When the text
+    // does not fit it returns -1, or cchDest when only the terminator is
+    // left out; either way nothing is terminated, and both fail the test
+    // below. The formats are held to its conversions at compile time (GCC's
+    // printf format on MinGW is the C library's).
+    int n = _vsnprintf(szDest, cchDest, pszFormat, args);
+#else
     int n = std::vsnprintf(szDest, cchDest, pszFormat, args);
+#endif
     szDest[cchDest - 1] = '\0';
     return n >= 0 && static_cast<size_t>(n) < cchDest;
 }
