@@ -65,8 +65,8 @@ LRESULT DirOnBrowse(HWND hDlg, WORD, WORD, LPARAM)
 
 static void ShowFreeSpaceLine(HWND hDlg)
 {
-    StrFormat(szMessageText, sizeof(szMessageText), " Available: %lu KB, Required: %d KB",
-              static_cast<unsigned long>(dwFreeKB), static_cast<int>(REQUIRED_KB));
+    StrFormat(szMessageText, sizeof(szMessageText), " Available: %lu KB, Required: %lu KB",
+              static_cast<unsigned long>(dwFreeKB), static_cast<unsigned long>(dwRequiredKB));
     SetDlgItemTextA(hDlg, IDC_FREE_SPACE, szMessageText);
 }
 
@@ -154,7 +154,7 @@ static LRESULT BrowseOnButton(HWND hDlg, WORD wId, WORD, LPARAM)
     if (szProductFolder[0] == '\0') {
         ShowMessage(hDlg, "You forget to select a directory", "Warning", MB_ICONWARNING);
         SetFocus(hNameEdit);
-    } else if (dwFreeKB < REQUIRED_KB) {
+    } else if (dwFreeKB < dwRequiredKB) {
         ShowMessage(hDlg, szNoSpaceText, nullptr, MB_ICONERROR | MB_YESNO);
     } else {
         EndDialog(hDlg, 0);

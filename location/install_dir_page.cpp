@@ -1,6 +1,7 @@
 // The install-directory page: proposes the default directory, checks the
 // folder name and the free space, and creates the directory.
 #include "location/location.h"
+#include "resources/payload_sizes.h"
 #include "resources/resource.h"
 #include "shell/message.h"
 #include "shell/msgmap.h"
@@ -14,6 +15,12 @@
 DriveTable driveTable;
 int nSelectedDrive;
 DWORD dwFreeKB;
+DWORD dwRequiredKB;
+
+// What the copy run writes, as the build measured the packed files.
+static constexpr uint64_t acbGameFiles[] = {QUARNEL_GAME_FILE_BYTES};
+static constexpr PayloadSizes payloadSizes = {acbGameFiles, sizeof(acbGameFiles) / sizeof(acbGameFiles[0]),
+                                              QUARNEL_PAYLOAD_GZ_BYTES, QUARNEL_PAYLOAD_ARCHIVE_BYTES};
 
 static LRESULT DirOnCommand(HWND hDlg, UINT, WPARAM wParam, LPARAM lParam);
 static LRESULT DirOnInitDialog(HWND hDlg, UINT, WPARAM, LPARAM);
@@ -43,14 +50,27 @@ static LRESULT DirOnCommand(HWND hDlg, UINT, WPARAM wParam, LPARAM lParam)
     return DispatchCommandMap(&DirCommandMap, hDlg, wParam, lParam);
 }
 
+// Whether the copy page's temporary files land on the drive of pszRoot: it
+// stages into the system's temporary folder, or the setup folder when the
+// system has none.
+static bool TempOnDrive(const char* pszRoot)
+{
+    char szTemp[MAX_PATH] = {};
+    DWORD cchTemp = GetTempPathA(sizeof(szTemp), szTemp);
+    const char* pszTemp = cchTemp > 0 && cchTemp < sizeof(szTemp) ? szTemp : szSetupDir;
+    return pszTemp[0] != '\0' && pszTemp[1] == ':' &&
+           std::toupper(static_cast<unsigned char>(pszTemp[0])) == std::toupper(static_cast<unsigned char>(pszRoot[0]));
+}
+
 void UpdateFreeSpace(int nDrive)
 {
+    bool bDrive = nDrive >= 0 && nDrive < driveTable.nCount;
+    dwRequiredKB = RequiredKB(&payloadSizes, bDrive && TempOnDrive(driveTable.szRoots[nDrive]));
     DWORD dwSectorsPerCluster = 0, dwBytesPerSector = 0, dwFreeClusters = 0, dwTotalClusters = 0;
     // A drive that cannot tell (not ready, no such drive) counts as full, so
     // the user is asked to pick another one.
-    if (nDrive < 0 || nDrive >= driveTable.nCount ||
-        !GetDiskFreeSpaceA(driveTable.szRoots[nDrive], &dwSectorsPerCluster, &dwBytesPerSector, &dwFreeClusters,
-                           &dwTotalClusters)) {
+    if (!bDrive || !GetDiskFreeSpaceA(driveTable.szRoots[nDrive], &dwSectorsPerCluster, &dwBytesPerSector,
+                                      &dwFreeClusters, &dwTotalClusters)) {
         dwFreeKB = 0;
         return;
     }
@@ -110,7 +130,7 @@ static void DirOnNext(HWND hDlg)
         SetFocus(GetDlgItem(hDlg, IDC_TARGET_EDIT));
         return;
     }
-    if (dwFreeKB < REQUIRED_KB) {
+    if (dwFreeKB < dwRequiredKB) {
         ShowMessage(hDlg, szNoSpaceText, pszSetupCaption, MB_ICONERROR | MB_YESNO);
         return;
     }

@@ -10,11 +10,13 @@
 extern DriveTable driveTable;   // the drives the system lists, in its order
 extern int nSelectedDrive;      // index into driveTable: the drive of dwFreeKB
 extern DWORD dwFreeKB;          // free space of that drive, in units of 1000 bytes
+extern DWORD dwRequiredKB;      // what the installation needs there, in the same units
 
 // Shown by the page and the browser when the selected drive is too full.
 extern const char szNoSpaceText[];
 
 void InitInstallLocation();
+// Reads the drive's free space and what the installation needs on it.
 void UpdateFreeSpace(int nDrive);
 
 // The install-directory page; the wizard runs it with DialogBoxParamA.

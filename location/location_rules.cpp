@@ -66,6 +66,31 @@ uint32_t FreeKBFromGeometry(uint32_t dwSectorsPerCluster, uint32_t dwBytesPerSec
     return static_cast<uint32_t>(nBytes / 1000);
 }
 
+static uint64_t OnClusters(uint64_t cb)
+{
+    // A size this close to 2^64 is no file's; it must not wrap to nothing.
+    if (cb > UINT64_MAX - (CLUSTER_BYTES - 1))
+        return UINT64_MAX / CLUSTER_BYTES * CLUSTER_BYTES;
+    return (cb + CLUSTER_BYTES - 1) / CLUSTER_BYTES * CLUSTER_BYTES;
+}
+
+uint32_t RequiredKB(const PayloadSizes* pSizes, bool bTempOnDrive)
+{
+    uint64_t cbNeeded = 0;
+    auto add = [&cbNeeded](uint64_t cb) {
+        cb = OnClusters(cb);
+        cbNeeded = cb > UINT64_MAX - cbNeeded ? UINT64_MAX : cbNeeded + cb;
+    };
+    for (size_t n = 0; n < pSizes->nFiles; ++n)
+        add(pSizes->pcbFiles[n]);
+    if (bTempOnDrive) {
+        add(pSizes->cbStaged);
+        add(pSizes->cbArchive);
+    }
+    uint64_t nKB = cbNeeded / 1000 + (cbNeeded % 1000 != 0 ? 1 : 0);
+    return nKB > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(nKB);
+}
+
 void NavigateUp(char* pszPath)
 {
     char* pLast = std::strrchr(pszPath, '\\');

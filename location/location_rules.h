@@ -6,8 +6,20 @@
 #include <cstddef>
 #include <cstdint>
 
-// Space the installation needs, in units of 1000 bytes.
-constexpr uint32_t REQUIRED_KB = 21000;
+// Every file takes whole clusters of this many bytes: what NTFS formats by
+// default and what Wine reports on any file system.
+constexpr uint64_t CLUSTER_BYTES = 4096;
+
+// What the copy run writes, in bytes, as the build measured the packed
+// files: each game file, and in the temporary folder the staged gzip member
+// and the archive decompressed from it, which both stay until the last
+// record is written.
+struct PayloadSizes {
+    const uint64_t* pcbFiles;
+    size_t nFiles;
+    uint64_t cbStaged;
+    uint64_t cbArchive;
+};
 
 // Every drive letter the system can report.
 constexpr int DRIVE_TABLE_SIZE = 26;
@@ -38,6 +50,13 @@ bool ComposeInstallDir(char* szDest, size_t cchDest, const char* pszParent, cons
 // saturated at the largest 32-bit value, so a large volume never wraps below
 // the requirement.
 uint32_t FreeKBFromGeometry(uint32_t dwSectorsPerCluster, uint32_t dwBytesPerSector, uint32_t dwFreeClusters);
+
+// Space the installation needs on a drive, in units of 1000 bytes rounded
+// up: every game file on whole clusters and, when the temporary folder lies
+// on that drive, the staged payload and its archive on whole clusters too.
+// Saturated at the largest 32-bit value, like the free space it is held
+// against.
+uint32_t RequiredKB(const PayloadSizes* pSizes, bool bTempOnDrive);
 
 // Goes up one level in place: C:\Games\Sub becomes C:\Games, C:\Games
 // becomes C:\. A path without a backslash is left alone.

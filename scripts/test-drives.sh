@@ -2,13 +2,14 @@
 # test-drives.sh up|down TREE: gives the Wine prefix of the Windows build tree
 # TREE drives for the end-to-end tests: Q: (a 1 MiB tmpfs, too small to
 # install on), R: (a 4200 MiB tmpfs, more free bytes than 32 bits hold;
-# tmpfs reserves nothing, so it costs no memory), S: (a 32 MiB tmpfs: room
-# for the free-space check and the staged payload with its archive, not for
-# the game's files beside them, so it fills during the extraction); T:, U:
-# and V: (tmpfs of 5126, 5127 and 5128 pages of 4 KiB: the free space just
-# below, at and just above the installation's requirement of 21,000,000
-# bytes; Wine reports free space in clusters of 4 KiB on any file system, so
-# no drive comes closer); W: (a link to a folder that does not exist: its
+# tmpfs reserves nothing, so it costs no memory), S: (a 48 MiB tmpfs: room
+# for the free-space check with the staged payload and its archive on the
+# same drive; a row fills it after the check, so that it fills during the
+# extraction); T:, U:
+# and V: (tmpfs of 5160, 5161 and 5162 pages of 4 KiB: the free space just
+# below, at and just above the sample game's requirement of 21,136 units of
+# 1000 bytes, its files on 4 KiB clusters; Wine reports free space in
+# clusters of 4 KiB on any file system, so no drive comes closer); W: (a link to a folder that does not exist: its
 # free space cannot be read); and every other letter not yet in use (a link
 # to one empty folder), so that the system has all 26 drives. Run it while no wineserver runs for
 # the prefix: Wine lists a new drive letter only after a restart.
@@ -23,7 +24,7 @@ esac
 action="$1"
 tree="$(cd "$2" && pwd)"
 prefix="$tree/wineprefix"
-drives=("q small 1m" "r big 4200m" "s fill 32m" "t below 20504k" "u at 20508k" "v above 20512k")
+drives=("q small 1m" "r big 4200m" "s fill 48m" "t below 20640k" "u at 20644k" "v above 20648k")
 unreadable=w
 
 down() {
@@ -83,5 +84,5 @@ for letter in {a..z}; do
   [ -e "$prefix/dosdevices/$letter:" ] || [ -L "$prefix/dosdevices/$letter:" ] ||
     ln -s "$tree/drives/empty" "$prefix/dosdevices/$letter:"
 done
-echo "test-drives: Q: = $tree/drives/small (1 MiB), R: = $tree/drives/big (4200 MiB), S: = $tree/drives/fill (32 MiB)," \
-  "T:, U:, V: = 5126, 5127, 5128 pages, W: unreadable, the other free letters = $tree/drives/empty"
+echo "test-drives: Q: = $tree/drives/small (1 MiB), R: = $tree/drives/big (4200 MiB), S: = $tree/drives/fill (48 MiB)," \
+  "T:, U:, V: = 5160, 5161, 5162 pages, W: unreadable, the other free letters = $tree/drives/empty"

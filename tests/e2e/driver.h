@@ -17,7 +17,6 @@ constexpr char kProgramFiles[] = "C:\\Program files";
 // Where rows plant DLLs beside a copy of setup.exe, and the prefix's overrides.
 constexpr char kDownloads[] = "C:\\QuarnelDownloads", kWineOverrides[] = "Software\\Wine\\DllOverrides";
 constexpr int MSGBOX_TEXT = 0xFFFF, MSGBOX_ICON = 0x440;  // Wine's message box controls
-constexpr unsigned long REQUIRED_KB = 21000;              // units of 1000 bytes
 
 // A dialog is recognised by its controls: id, class and (when given) text.
 // Pages have no title; a dialog opened from a page has one.

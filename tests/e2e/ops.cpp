@@ -205,23 +205,25 @@ static void OpUntouched(const Step&)
           written.substr(0, 300).c_str());
 }
 
-// A file of the user's fills the drive but for 8 MB: written, not merely
-// sized, since the drive keeps no room for a sparse file's holes.
+// "fill S:\ [N]": a file of the user's fills the drive but for N bytes (8
+// MiB): written, not merely sized, since the drive keeps no room for a sparse
+// file's holes.
 static void OpFill(const Step& s)
 {
-    std::string path = Join(s.arg, "ballast.bin");
+    std::string root = s.arg.substr(0, 3), path = Join(root, "ballast.bin");
+    ULONGLONG cbLeft = s.arg.size() > 4 ? std::strtoull(s.arg.c_str() + 4, nullptr, 10) : 8 << 20;
     ULARGE_INTEGER free = {};
     HANDLE hFile = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    bool bFilled = GetDiskFreeSpaceExA(s.arg.c_str(), &free, nullptr, nullptr) && hFile != INVALID_HANDLE_VALUE;
+    bool bFilled = GetDiskFreeSpaceExA(root.c_str(), &free, nullptr, nullptr) && hFile != INVALID_HANDLE_VALUE;
     static const char zeros[1 << 20] = {};
-    for (ULONGLONG cb = 0; bFilled && cb + (8 << 20) < free.QuadPart; cb += sizeof(zeros)) {
+    for (ULONGLONG cb = 0; bFilled && cb + cbLeft < free.QuadPart; cb += sizeof(zeros)) {
         DWORD written = 0;
         bFilled = WriteFile(hFile, zeros, sizeof(zeros), &written, nullptr) && written == sizeof(zeros);
     }
     if (hFile != INVALID_HANDLE_VALUE)
         CloseHandle(hFile);
-    GetDiskFreeSpaceExA(s.arg.c_str(), &free, nullptr, nullptr);
-    Need(Check(bFilled, "%s written beforehand, %llu bytes left", path.c_str(), free.QuadPart));
+    GetDiskFreeSpaceExA(root.c_str(), &free, nullptr, nullptr);
+    Need(Check(bFilled, "%s written, %llu bytes left", path.c_str(), free.QuadPart));
 }
 
 // Record N's file made beforehand, read-only and held open: Wine run as root

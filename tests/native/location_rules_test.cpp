@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -63,12 +64,32 @@ TEST(InstallDir, RootsOfThreeCharactersOrFewerGetNoSecondBackslash)
 TEST(FreeSpace, UnitsOf1000BytesSaturatingAt4GiB)
 {
     EXPECT_EQ(FreeKBFromGeometry(8, 512, 5000), 20480u);
-    EXPECT_EQ(FreeKBFromGeometry(1, 1000, 21000), REQUIRED_KB);
-    EXPECT_EQ(FreeKBFromGeometry(1, 1000, 20999), REQUIRED_KB - 1);
+    EXPECT_EQ(FreeKBFromGeometry(1, 1000, 21000), 21000u);
+    EXPECT_EQ(FreeKBFromGeometry(1, 1000, 20999), 20999u);
     // 4106 MiB of tmpfs: the 32-bit product would wrap to 10,485,760 bytes.
     EXPECT_EQ(FreeKBFromGeometry(8, 512, 1051136), 4294967u);
     EXPECT_EQ(FreeKBFromGeometry(0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF), 4294967u);
     EXPECT_EQ(FreeKBFromGeometry(8, 512, 0), 0u);
+
+    // The requirement: each file on whole 4 KiB clusters, the sum in units of
+    // 1000 rounded up; the staged payload and its archive only on the
+    // temporary folder's drive.
+    struct Case { std::vector<uint64_t> cbFiles; uint64_t cbStaged, cbArchive; bool bTemp; uint32_t nKB; } cases[] = {
+        {{}, 0, 0, false, 0},
+        {{0, 1}, 0, 0, false, 5},
+        {{1, 1}, 0, 0, false, 9},             // not the sum rounded once
+        {{4096, 4097}, 0, 0, false, 13},
+        {{250 * 4096}, 0, 0, false, 1024},    // a whole unit gains nothing
+        {{1}, 1, 4097, false, 5},
+        {{1}, 1, 4097, true, 17},
+        {{1}, 0, 0, true, 5},
+        {{UINT64_MAX, 1}, 0, 0, false, UINT32_MAX},
+        {{1}, UINT64_MAX, UINT64_MAX, true, UINT32_MAX},
+    };
+    for (const Case& c : cases) {
+        PayloadSizes sizes = {c.cbFiles.data(), c.cbFiles.size(), c.cbStaged, c.cbArchive};
+        EXPECT_EQ(RequiredKB(&sizes, c.bTemp), c.nKB) << c.cbFiles.size() << " files, temp " << c.bTemp;
+    }
 }
 
 TEST(Navigation, UpAndIntoStayWithinTheLimits)

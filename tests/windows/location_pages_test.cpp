@@ -28,15 +28,15 @@ protected:
         FreeLibrary(hAppInstance);
         hAppInstance = nullptr;
     }
-    // Next on a page opened for parent\Quarnel with dwFree units free:
-    // whether the page ended.
-    bool Next(const std::string& parent, DWORD dwFree)
+    // Next on a page opened for parent\Quarnel with nOver units free beyond
+    // what the page found it needs: whether the page ended.
+    bool Next(const std::string& parent, int nOver)
     {
         HWND hPage = CreateDialogParamA(hAppInstance, "IDD_DIR", nullptr, DirDlgProc, 0);
         EXPECT_NE(hPage, nullptr);
         StrCopy(szInstallParent, parent.c_str());
         StrCopy(szProductFolder, "Quarnel");
-        dwFreeKB = dwFree;
+        dwFreeKB = dwRequiredKB + nOver;
         SendMessageA(hPage, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         // EndDialog hides a modeless dialog.
         bool bEnded = !IsWindowVisible(hPage);
@@ -52,12 +52,12 @@ TEST_F(LocationPagesTest, NextAppliesTheSpaceRuleAndThePathLimit)
 {
     MessageRecorder recorder;
     std::string dir = scratch.Path("Quarnel");
-    EXPECT_FALSE(Next(scratch.Path(), REQUIRED_KB - 1));
+    EXPECT_FALSE(Next(scratch.Path(), -1));
     ASSERT_EQ(recorder.boxes.size(), 1u);
     EXPECT_EQ(recorder.boxes[0].text, szNoSpaceText);
     EXPECT_FALSE(Exists(dir));
 
-    EXPECT_TRUE(Next(scratch.Path(), REQUIRED_KB));
+    EXPECT_TRUE(Next(scratch.Path(), 0));
     EXPECT_EQ(recorder.boxes.size(), 1u);
     EXPECT_TRUE(fs::is_directory(FsPath(dir)));
 
@@ -65,7 +65,7 @@ TEST_F(LocationPagesTest, NextAppliesTheSpaceRuleAndThePathLimit)
     std::string deep = scratch.Path(std::string(260 - 8 - scratch.Path().size() - 1, 'd'));
     ASSERT_EQ(deep.size() + 8, 260u);
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
-    EXPECT_FALSE(Next(deep, REQUIRED_KB));
+    EXPECT_FALSE(Next(deep, 0));
     EXPECT_EQ(recorder.boxes.size(), 1u) << "no question, no error box";
     EXPECT_FALSE(Exists(deep + "\\Quarnel"));
 }

@@ -96,7 +96,7 @@ bool AppendRecord(Bytes& archive, const std::string& name, const Bytes& data, st
 }
 
 bool BuildArchive(const std::string& dir, const std::vector<std::string>& names, Bytes& archive,
-                  std::string& error)
+                  std::string& error, std::vector<uint64_t>* pcbFiles)
 {
     if (names.size() != static_cast<size_t>(PAYLOAD_RECORD_COUNT)) {
         error = "the manifest lists " + std::to_string(names.size()) + " records, the installer extracts exactly " +
@@ -119,6 +119,8 @@ bool BuildArchive(const std::string& dir, const std::vector<std::string>& names,
         }
         if (!AppendRecord(archive, name, data, error))
             return false;
+        if (pcbFiles)
+            pcbFiles->push_back(data.size());
     }
     return true;
 }
@@ -154,4 +156,17 @@ Bytes GzipMember(const Bytes& data)
     PutLE32(out, static_cast<uint32_t>(crc32(0L, data.data(), static_cast<uInt>(data.size()))));
     PutLE32(out, static_cast<uint32_t>(data.size()));
     return out;
+}
+
+std::string PayloadSizesHeader(const std::vector<uint64_t>& cbFiles, uint64_t cbGzip, uint64_t cbArchive)
+{
+    std::string text = "// Written by qpack: the packed game files' sizes in archive order, the staged\n"
+                       "// gzip member's and its archive's, in bytes.\n"
+                       "#pragma once\n"
+                       "#define QUARNEL_GAME_FILE_BYTES";
+    for (size_t i = 0; i < cbFiles.size(); ++i)
+        text += (i % 8 == 0 ? " \\\n    " : " ") + std::to_string(cbFiles[i]) + "u,";
+    text += "\n#define QUARNEL_PAYLOAD_GZ_BYTES " + std::to_string(cbGzip) + "u\n";
+    text += "#define QUARNEL_PAYLOAD_ARCHIVE_BYTES " + std::to_string(cbArchive) + "u\n";
+    return text;
 }

@@ -14,9 +14,14 @@ bool ReadManifest(const std::string& manifestPath, std::vector<std::string>& nam
 
 // Builds the archive from the files named in names under dir, refusing any
 // name the installer would refuse, a missing file, a file of 4 GiB or more,
-// and a record count other than the installer's.
+// and a record count other than the installer's. pcbFiles, when given,
+// receives each file's size in archive order.
 bool BuildArchive(const std::string& dir, const std::vector<std::string>& names, Bytes& archive,
-                  std::string& error);
+                  std::string& error, std::vector<uint64_t>* pcbFiles = nullptr);
+
+// The C++ header that tells the installer's location pages what the copy run
+// writes: each file's size (cbFiles), the gzip member's and the archive's.
+std::string PayloadSizesHeader(const std::vector<uint64_t>& cbFiles, uint64_t cbGzip, uint64_t cbArchive);
 
 // Appends one record; refuses what BuildArchive refuses for a single entry.
 bool AppendRecord(Bytes& archive, const std::string& name, const Bytes& data, std::string& error);
