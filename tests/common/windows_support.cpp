@@ -216,7 +216,10 @@ void RemoveTree(const std::string& path)
     }
     for (const std::string& name : Entries(path, false))
         RemoveTree(path + "\\" + name);
-    RemoveDirectoryA(path.c_str());
+    // Wine lists no link whose target is gone, so it cannot be removed
+    // through it; rm removes links, never what they point at.
+    if (!RemoveDirectoryA(path.c_str()))
+        RunUnixTool("/bin/rm -rf", {path}, [&] { return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
 std::vector<std::string> Subfolders(const std::string& dir) { return Entries(dir, true); }

@@ -182,6 +182,7 @@ TEST_F(UninstallTest, RemovesNothingThroughALink)
     const std::string folder = progdir + "\\" + name.substr(0, name.find('\\')), elsewhere = scratch.Path("Elsewhere");
     ASSERT_TRUE(MoveFileA(folder.c_str(), elsewhere.c_str()));
     ASSERT_TRUE(MakeDirectoryLink(folder, elsewhere)) << "no link at " << folder;
+    struct LinkGone { std::string path; ~LinkGone() { RemoveTree(path); } } gone{folder};
     const Names before = ListFiles(elsewhere);
     EXPECT_EQ(Run(), static_cast<DWORD>(UNINSTALL_INCOMPLETE));
     EXPECT_EQ(ListFiles(elsewhere), before);
