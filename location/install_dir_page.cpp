@@ -7,6 +7,7 @@
 #include "shell/msgmap.h"
 #include "shell/shell.h"
 #include "shell/strutil.h"
+#include "shell/temp_dir.h"
 #include "shell/wizard_state.h"
 
 #include <cctype>
@@ -50,16 +51,13 @@ static LRESULT DirOnCommand(HWND hDlg, UINT, WPARAM wParam, LPARAM lParam)
     return DispatchCommandMap(&DirCommandMap, hDlg, wParam, lParam);
 }
 
-// Whether the copy page's temporary files land on the drive of pszRoot: it
-// stages into the system's temporary folder, or the setup folder when the
-// system has none.
+// Whether the copy page's temporary files land on the drive of pszRoot.
 static bool TempOnDrive(const char* pszRoot)
 {
-    char szTemp[MAX_PATH] = {};
-    DWORD cchTemp = GetTempPathA(sizeof(szTemp), szTemp);
-    const char* pszTemp = cchTemp > 0 && cchTemp < sizeof(szTemp) ? szTemp : szSetupDir;
-    return pszTemp[0] != '\0' && pszTemp[1] == ':' &&
-           std::toupper(static_cast<unsigned char>(pszTemp[0])) == std::toupper(static_cast<unsigned char>(pszRoot[0]));
+    char szReported[MAX_PATH] = {}, szTemp[MAX_PATH];
+    DWORD dwReported = GetTempPathA(sizeof(szReported), szReported);
+    return ChooseTempDir(szTemp, sizeof(szTemp), szReported, dwReported, szSetupDir) && szTemp[1] == ':' &&
+           std::toupper(static_cast<unsigned char>(szTemp[0])) == std::toupper(static_cast<unsigned char>(pszRoot[0]));
 }
 
 void UpdateFreeSpace(int nDrive)

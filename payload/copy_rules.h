@@ -3,6 +3,7 @@
 #pragma once
 
 #include "shell/platform.h"
+#include "shell/temp_dir.h"
 
 #include <cstddef>
 
@@ -29,9 +30,3 @@ void InitProgressSteps(ProgressSteps* pSteps, int nWidth, int nStepTotal);
 // nLastPercent.
 bool AdvanceProgressSteps(ProgressSteps* pSteps);
 
-// The temporary directory without a trailing backslash: the system's
-// (dwReported as GetTempPathA returned it for szReported), or the setup
-// directory when the system has none that fits. False when neither fits
-// szTempDir[cchTempDir]; the temporary files cannot be made then.
-bool ChooseTempDir(char* szTempDir, size_t cchTempDir, const char* szReported, DWORD dwReported,
-                   const char* pszSetupDir);
