@@ -36,6 +36,15 @@ inline double Median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// A time limit of ms, stretched by QUARNEL_BENCH_TIME_SCALE where an emulator
+// runs the timed programs (a 32-bit program where the kernel runs none).
+inline double TimeLimitMs(double ms)
+{
+    const char* pszScale = std::getenv("QUARNEL_BENCH_TIME_SCALE");
+    int nScale = pszScale ? std::atoi(pszScale) : 1;
+    return ms * (nScale > 1 ? nScale : 1);
+}
+
 // Starts exe (args appended when not empty) in its own folder, in a job that
 // ends it and all it starts; fails loudly.
 inline qt::JobRun StartInJob(const std::string& exe, const std::string& args)

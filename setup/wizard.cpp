@@ -6,14 +6,24 @@
 #include "setup/setup.h"
 #include "shell/message.h"
 #include "shell/strutil.h"
+#include "shell/system_dll.h"
 #include "shell/wizard_state.h"
 #include "shortcuts/shortcuts.h"
 
-#include <shellapi.h>
 
 // The cancel message ends with the publisher's contact address.
 static const char szCancelText[] =
     "Setup was canceled. Any notes or errors you can send on my email: support@quarnel.example";
+
+// shell32 is loaded for this one call, at the very end: the pages before do
+// without it and the DLLs it brings.
+static void OpenFolderWindow(const char* pszFolder)
+{
+    using ShellExecuteAFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    HMODULE hShell32 = LoadSystemLibrary("shell32.dll");
+    if (auto pfnShellExecute = hShell32 ? DllExport<ShellExecuteAFn>(hShell32, "ShellExecuteA") : nullptr)
+        pfnShellExecute(nullptr, nullptr, pszFolder, nullptr, nullptr, SW_SHOWNA);
+}
 
 LRESULT RunSetupWizard(HWND hWnd, WORD, WORD, LPARAM)
 {
@@ -31,7 +41,7 @@ LRESULT RunSetupWizard(HWND hWnd, WORD, WORD, LPARAM)
         // confirmed Cancel there is none, and the shell is not asked at all:
         // it would try to open an empty path.
         if (szOpenFolder[0] != '\0')
-            ShellExecuteA(nullptr, nullptr, szOpenFolder, nullptr, nullptr, SW_SHOWNA);
+            OpenFolderWindow(szOpenFolder);
     } else {
         ShowMessage(hWnd, szCancelText, pszSetupCaption, MB_ICONWARNING);
     }

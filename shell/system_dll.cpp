@@ -1,5 +1,6 @@
 #include "shell/system_dll.h"
 
+#include "shell/comguard.h"
 #include "shell/strutil.h"
 
 namespace {
@@ -39,4 +40,20 @@ HMODULE LoadSystemLibrary(const char* pszName)
         return nullptr;
     // The DLL's own imports are then looked for beside it first.
     return LoadLibraryExA(szPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+const Ole32* LoadOle32()
+{
+    static Ole32 ole;
+    if (ole.pfnCoUninitialize)
+        return &ole;
+    HMODULE hOle32 = LoadSystemLibrary("ole32.dll");
+    if (!hOle32)
+        return nullptr;
+    ole.pfnCoInitialize = DllExport<decltype(ole.pfnCoInitialize)>(hOle32, "CoInitialize");
+    ole.pfnCoCreateInstance = DllExport<decltype(ole.pfnCoCreateInstance)>(hOle32, "CoCreateInstance");
+    ole.pfnCoUninitialize = ole.pfnCoInitialize && ole.pfnCoCreateInstance
+                                ? DllExport<decltype(ole.pfnCoUninitialize)>(hOle32, "CoUninitialize")
+                                : nullptr;
+    return ole.pfnCoUninitialize ? &ole : nullptr;
 }

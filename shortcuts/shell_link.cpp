@@ -6,11 +6,14 @@
 
 HRESULT CreateShellLink(const char* pszTarget, const char* pszLinkFile, const char* pszDescription)
 {
+    const Ole32* pOle = LoadOle32();
+    if (!pOle)
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     // Per call, so that no object outlives one link; the guards release the
     // interfaces before COM is uninitialised, on every way out.
-    ComInitGuard com;
+    ComInitGuard com(*pOle);
     ComPtrGuard<IShellLinkA> pLink;
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, pLink.Out());
+    HRESULT hr = pOle->pfnCoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, pLink.Out());
     if (FAILED(hr))
         return hr;
     // Only the target and the description: everything else keeps the

@@ -86,7 +86,7 @@ void EndJob(JobRun& run)
 
 std::wstring ReadShellLinkW(const std::wstring& link)
 {
-    ComInitGuard com;
+    ComInitGuard com(*LoadOle32());
     ComPtrGuard<IShellLinkW> shellLink;
     ComPtrGuard<IPersistFile> file;
     wchar_t wszTarget[MAX_PATH] = L"", wszDescription[MAX_PATH] = L"", wszArgs[MAX_PATH] = L"",
