@@ -26,7 +26,7 @@
 #              (bench_window.exe, normal and full-screen) beside them.
 #
 # With --scale, the same on a publisher-sized game generated from the sample
-# game (79 files, 215 MB, compressing to about 135 MB, the largest 15 MB), in
+# game (79 files, 215 MB, compressing to about 140 MB, the largest 15 MB), in
 # trees of its own under $QUARNEL_BUILD_DIR/scale; the backdrop is left out.
 #
 # Usage: scripts/bench.sh [--scale] [RUNS]   (default 7; QUARNEL_BENCH_RUNS
@@ -167,18 +167,19 @@ measure() {
     "vs NSIS net" "$(ratio "$copy_ms" "$nsis_net_ms")"
   # Under Wine the working set is the Unix process's resident set, file-backed
   # pages included, and its peak the kernel's high-water mark. The baseline is
-  # taken after a warm-up that leaves what the earlier pages would; the
-  # payload's pages of the mapped setup.exe are first read by the run's
-  # staging, so they are part of the growth.
+  # taken after a warm-up that leaves what the earlier pages would. The
+  # payload's pages of the mapped setup.exe may or may not be resident by then
+  # (at scale they were, here), so the growth is the run's own memory,
+  # plus those pages when they were not.
   local growth=$((peak_ws_kib - baseline_ws_kib))
   echo "== Copy page, first run: working set (resident set under wine64), KiB =="
   printf '%-62s %9s\n' \
     "program's baseline (warmed up, before the run)" "$baseline_ws_kib" \
     "peak during the run" "$peak_ws_kib" \
     "growth over the baseline" "$growth" \
-    "  of it: setup.exe's payload resource pages (file-backed)" "$payload_kib" \
-    "  the rest: the run's own memory" "$((growth - payload_kib))" \
-    "largest record (goal: the rest = this + small buffers)" "$largest_record_kib" \
+    "setup.exe's payload resource (file-backed pages)" "$payload_kib" \
+    "largest record (goal: growth = this + small buffers" "$largest_record_kib" \
+    "  + the payload's pages when not resident before)" "" \
     "anonymous memory kept after all runs (vs baseline)" "$((anon_after_kib - anon_baseline_kib))"
   [ "$peak_ws_kib" -gt "$baseline_peak_ws_kib" ] ||
     echo "(the warm-up's peak of $baseline_peak_ws_kib KiB was not passed: the run's own peak is lower)"
@@ -315,7 +316,7 @@ if $scale; then
   # A publisher-sized game: the sample game's 79 files, each grown from its
   # own bytes and a deterministic stream of incompressible ones to about ten
   # times its size (at most 15 MB, the largest file), 215 MB in all,
-  # compressing to about 135 MB.
+  # compressing to about 140 MB.
   cmake --build "$build/win64" --target payload >/dev/null
   sample=$(sed -n 's/^QUARNEL_GAME_TREE:[A-Z]*=//p' "$build/win64/CMakeCache.txt")
   scale_game="$build/scale/game"
@@ -347,7 +348,7 @@ if $scale; then
       grown=$(awk -v s="$size" -v f="$factor" -v c="$largest" 'BEGIN { n = int(s * f); print (n < c ? n : c) }')
       noise=$((grown * 6 / 10))
       # The writers end on the pipe's closing (SIGPIPE); the size is checked.
-      { { while :; do cat "$src"; done | head -c $((grown - noise)); } || true
+      { { while cat "$src"; do :; done | head -c $((grown - noise)); } || true
         { openssl enc -aes-128-ctr -nosalt -K "$(printf '%032x' "$i")" -iv 0 -in /dev/zero 2>/dev/null |
           head -c "$noise"; } || true
       } >"$dst"
