@@ -6,9 +6,15 @@
 #include "shell/message.h"
 #include "shell/strutil.h"
 
+#include <cstdio>
 #include <zlib.h>
 
 constexpr unsigned GZ_CHUNK = 16384;
+// The files' own buffers: the disk is read and written in pieces this large,
+// whatever the transfer size. Each piece is a system call, which under Wine
+// costs more than its copy: a third of the decompression's time at 215 MB.
+constexpr unsigned GZ_INPUT_BUFFER = 65536;
+constexpr size_t ARCHIVE_OUTPUT_BUFFER = 262144;
 
 static char szGzMessage[1024];
 // Prefix of the "%s: %s" messages: the installer's own name.
@@ -91,8 +97,11 @@ void GunzipFile(const char* pszOutPath, const char* pszGzPath)
         ShowGzMessage();
         return;
     }
+    gzbuffer(gzIn.get(), GZ_INPUT_BUFFER);  // before the first read, as zlib requires
     {
         FileGuard fOut(FileOpen(pszOutPath, "wb"));
+        if (fOut)
+            std::setvbuf(fOut.get(), nullptr, _IOFBF, ARCHIVE_OUTPUT_BUFFER);
         if (!fOut) {
             gzIn.Close();
             StrFormat(szGzMessage, sizeof(szGzMessage), "Can't create file %s\n", pszOutPath);

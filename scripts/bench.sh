@@ -214,9 +214,11 @@ measure_backdrop() {
   done
 }
 
-# On a 1920x1080 screen; $1 names the file timed, $2 and $3 are it and the
-# NSIS peer of the same machine type. The empty programs are timed beside the
-# x86_64 build only.
+build_note() { if [ "$1" = i686 ]; then echo ", the shipped file"; else echo ", the same sources"; fi; }
+
+# On a 1920x1080 screen; $1 names the build timed (i686 or x86_64), $2 and $3
+# are its setup.exe and the NSIS peer of the same machine type. The empty
+# programs are timed beside the x86_64 build only.
 measure_firstpage() {
   local what="$1" setup_exe="$2" peer_exe="$3" out window_ms="" fullscreen_ms="" setup_ms nsis_ms
   local -a empty=()
@@ -229,7 +231,7 @@ measure_firstpage() {
     { cat "$work/bench_firstpage_$what.log" >&2; fail "bench_firstpage.exe failed"; }
   out=${out//$'\r'/}
   read_figures "$out" bench_firstpage.exe setup_ms nsis_ms
-  echo "== $what: process start to first page on a 1920x1080 screen, $runs runs each (interleaved), medians in ms =="
+  echo "== $what$(build_note "$what"): process start to first page on a 1920x1080 screen, $runs runs each (interleaved), medians in ms =="
   printf '%-62s %9s\n' \
     "setup.exe: agreement page painted (over its backdrop)" "$setup_ms" \
     "NSIS installer: licence page painted" "$nsis_ms"
@@ -260,7 +262,7 @@ measure_install() {
     { cat "$work/bench_install_$what.log" >&2; fail "bench_install.exe failed"; }
   out=${out//$'\r'/}
   read_figures "$out" bench_install.exe setup_ms nsis_ms
-  echo "== $what: whole installation driven with the defaults on a 1920x1080 screen, $runs runs each (interleaved), medians in ms =="
+  echo "== $what$(build_note "$what"): whole installation driven with the defaults on a 1920x1080 screen, $runs runs each (interleaved), medians in ms =="
   printf '%-62s %9s\n' \
     "setup.exe: start to the success message" "$setup_ms" \
     "NSIS installer: start to Close (licence, files, links, registry)" "$nsis_ms" \
@@ -274,8 +276,8 @@ if [ "${1:-}" = --inside ]; then
   case "${2:-}" in
     backdrop) measure_backdrop ;;
     shipped)
-      measure_firstpage "i686, the shipped file" "$shipped" "$work/peer-licence-x86.exe"
-      measure_install "i686, the shipped file" "$shipped" "$work/peer-licence-x86.exe" ;;
+      measure_firstpage i686 "$shipped" "$work/peer-licence-x86.exe"
+      measure_install i686 "$shipped" "$work/peer-licence-x86.exe" ;;
     x86_64)
       measure_firstpage x86_64 "$tree/setup.exe" "$work/peer-licence.exe"
       measure_install x86_64 "$tree/setup.exe" "$work/peer-licence.exe" ;;
