@@ -5,7 +5,6 @@
 
 #include "payload/payload.h"
 #include "resources/resource.h"
-#include "shell/common_controls.h"
 #include "shell/fileguard.h"
 #include "shell/message.h"
 #include "shell/msgmap.h"
@@ -44,7 +43,6 @@ static constexpr CommandMap CopyCommandMap = MakeCommandMap(aCopyCommands, DEFAU
 
 INT_PTR ShowCopyPage(HWND hOwner)
 {
-    LoadCommonControls();  // its progress bar; without them the page fails to open (-1)
     return DialogBoxParamA(hAppInstance, "IDD_COPY", hOwner, CopyDlgProc, 0);
 }
 
