@@ -10,7 +10,6 @@
 #include "shell/wizard_state.h"
 #include "shortcuts/shortcuts.h"
 
-
 // The cancel message ends with the publisher's contact address.
 static const char szCancelText[] =
     "Setup was canceled. Any notes or errors you can send on my email: support@quarnel.example";
