@@ -3,7 +3,8 @@
 //
 //   qpecheck FILE
 //   qpecheck --check FILE [--machine i386|amd64] [--gui] [--allow-dll NAME]...
-//                         [--expect TYPE:NAME[=WHAT]]... [--only]
+//                         [--expect TYPE:NAME[=WHAT]]... [--only] [--resources-on-page]
+//   qpecheck --align-resources FILE   (rewrites FILE: see pe::AlignResourceSection)
 //
 // NAME in --allow-dll may end in '*' (a prefix). An expected resource exists
 // once; WHAT adds: a size in bytes; file:PATH (its bytes are the file's);
@@ -24,6 +25,8 @@ namespace {
 constexpr int EXIT_CHECK_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 constexpr int EXIT_BAD_FILE = 3;
+// Pages of the memory Wine maps an image into.
+constexpr uint32_t PAGE_SIZE = 4096;
 
 bool ReadWholeFile(const char* pszPath, pe::Bytes& data)
 {
@@ -114,6 +117,13 @@ public:
     {
         if (image_.subsystem != pe::SUBSYSTEM_GUI)
             Fail(std::string("subsystem is ") + SubsystemName(image_.subsystem) + ", not Windows GUI");
+    }
+
+    void ResourcesOnPage()
+    {
+        if (image_.resourceFileOffset % PAGE_SIZE != 0)
+            Fail("the resource section starts at file offset " + std::to_string(image_.resourceFileOffset) +
+                 ", not on a page (qpecheck --align-resources)");
     }
 
     void Imports(const std::vector<std::string>& allowed)
@@ -268,15 +278,42 @@ int Usage()
 {
     std::fprintf(stderr, "usage: qpecheck FILE\n"
                          "       qpecheck --check FILE [--machine i386|amd64] [--gui] [--allow-dll NAME]...\n"
-                         "                            [--expect TYPE:NAME[=SIZE|file:PATH|bmp:PATH|ico:PATH]]... [--only]\n");
+                         "                            [--expect TYPE:NAME[=SIZE|file:PATH|bmp:PATH|ico:PATH]]... [--only]\n"
+                         "                            [--resources-on-page]\n"
+                         "       qpecheck --align-resources FILE\n");
     return EXIT_USAGE;
 }
 
 }  // namespace
 
+static int AlignResources(const char* pszFile)
+{
+    pe::Bytes file;
+    std::string error;
+    if (!ReadWholeFile(pszFile, file)) {
+        std::fprintf(stderr, "qpecheck: cannot read %s\n", pszFile);
+        return EXIT_BAD_FILE;
+    }
+    if (!pe::AlignResourceSection(file, PAGE_SIZE, error)) {
+        std::fprintf(stderr, "qpecheck: %s: %s\n", pszFile, error.c_str());
+        return EXIT_BAD_FILE;
+    }
+    FILE* f = std::fopen(pszFile, "wb");
+    bool bWritten = f && std::fwrite(file.data(), 1, file.size(), f) == file.size();
+    if (f && std::fclose(f) != 0)
+        bWritten = false;
+    if (!bWritten) {
+        std::fprintf(stderr, "qpecheck: cannot write %s\n", pszFile);
+        return EXIT_BAD_FILE;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
-    bool bCheck = false, bGui = false, bOnly = false;
+    if (argc == 3 && std::strcmp(argv[1], "--align-resources") == 0)
+        return AlignResources(argv[2]);
+    bool bCheck = false, bGui = false, bOnly = false, bOnPage = false;
     const char* pszFile = nullptr;
     std::string machine;
     std::vector<std::string> allowed, expected;
@@ -290,6 +327,8 @@ int main(int argc, char** argv)
             bGui = true;
         } else if (arg == "--only") {
             bOnly = true;
+        } else if (arg == "--resources-on-page") {
+            bOnPage = true;
         } else if (arg == "--machine" && bHasValue && (std::strcmp(argv[i + 1], "i386") == 0 ||
                                                         std::strcmp(argv[i + 1], "amd64") == 0)) {
             machine = argv[++i];
@@ -303,7 +342,7 @@ int main(int argc, char** argv)
             return Usage();
         }
     }
-    if (!pszFile || (!bCheck && (bGui || bOnly || !machine.empty() || !allowed.empty() || !expected.empty())))
+    if (!pszFile || (!bCheck && (bGui || bOnly || bOnPage || !machine.empty() || !allowed.empty() || !expected.empty())))
         return Usage();
 
     pe::Bytes file;
@@ -327,6 +366,8 @@ int main(int argc, char** argv)
         checker.Machine(machine);
     if (bGui)
         checker.Gui();
+    if (bOnPage)
+        checker.ResourcesOnPage();
     if (!allowed.empty())
         checker.Imports(allowed);
     for (const std::string& expectation : expected)

@@ -1,5 +1,6 @@
 #include "tools/pecheck/pe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -340,10 +341,26 @@ bool ParseType(const std::string& text, ResName& type)
     return true;
 }
 
-bool Parse(const Bytes& file, Image& image, std::string& error)
+namespace {
+
+// Where the headers put things, for reading and for moving sections.
+struct Headers {
+    uint16_t machine = 0, subsystem = 0;
+    bool bPe32Plus = false;
+    size_t coff = 0, optional = 0, sectionTable = 0;
+    uint32_t cbHeaders = 0;
+    std::vector<std::pair<uint32_t, uint32_t>> directories;  // RVA and size by index
+    std::vector<Section> sections;
+    std::vector<size_t> sectionEntries;  // each section's entry in the table
+
+    std::pair<uint32_t, uint32_t> Directory(size_t index) const
+    {
+        return index < directories.size() ? directories[index] : std::pair<uint32_t, uint32_t>{0, 0};
+    }
+};
+
+bool ReadHeaders(const View& v, Headers& h, std::string& error)
 {
-    image = Image();
-    View v(file.data(), file.size());
     uint16_t mz;
     uint32_t peOffset, signature;
     if (!v.U16(0, mz) || mz != 0x5A4D || !v.U32(0x3C, peOffset)) {
@@ -354,56 +371,139 @@ bool Parse(const Bytes& file, Image& image, std::string& error)
         error = "no PE signature";
         return false;
     }
-    size_t coff = static_cast<size_t>(peOffset) + 4;
+    h.coff = static_cast<size_t>(peOffset) + 4;
     uint16_t cSections, cbOptional, magic;
-    if (!v.U16(coff, image.machine) || !v.U16(coff + 2, cSections) || !v.U16(coff + 16, cbOptional)) {
+    if (!v.U16(h.coff, h.machine) || !v.U16(h.coff + 2, cSections) || !v.U16(h.coff + 16, cbOptional)) {
         error = "file header outside the file";
         return false;
     }
-    size_t optional = coff + 20;
-    if (!v.U16(optional, magic) || (magic != 0x10B && magic != 0x20B)) {
+    h.optional = h.coff + 20;
+    if (!v.U16(h.optional, magic) || (magic != 0x10B && magic != 0x20B)) {
         error = "no PE32 or PE32+ optional header";
         return false;
     }
-    image.bPe32Plus = magic == 0x20B;
+    h.bPe32Plus = magic == 0x20B;
     // Offsets inside the optional header that differ between the two forms.
-    size_t cbFixed = image.bPe32Plus ? 112 : 96;
-    uint32_t cbHeaders, cDirectories;
-    if (cbOptional < cbFixed || !v.U32(optional + 60, cbHeaders) || !v.U16(optional + 68, image.subsystem) ||
-        !v.U32(optional + cbFixed - 4, cDirectories)) {
+    size_t cbFixed = h.bPe32Plus ? 112 : 96;
+    uint32_t cDirectories;
+    if (cbOptional < cbFixed || !v.U32(h.optional + 60, h.cbHeaders) || !v.U16(h.optional + 68, h.subsystem) ||
+        !v.U32(h.optional + cbFixed - 4, cDirectories)) {
         error = "optional header too short";
         return false;
     }
-    auto directory = [&](uint32_t index, uint32_t& rva, uint32_t& size) {
-        rva = size = 0;
-        size_t entry = optional + cbFixed + 8u * index;
-        if (index >= cDirectories || entry + 8 > optional + cbOptional)
-            return true;
-        return v.U32(entry, rva) && v.U32(entry + 4, size);
-    };
-
-    std::vector<Section> sections;
-    size_t sectionTable = optional + cbOptional;
+    for (uint32_t i = 0; i < cDirectories && 8u * (i + 1) <= cbOptional - cbFixed; ++i) {
+        size_t entry = h.optional + cbFixed + 8u * i;
+        uint32_t rva, size;
+        if (!v.U32(entry, rva) || !v.U32(entry + 4, size)) {
+            error = "data directories outside the file";
+            return false;
+        }
+        h.directories.emplace_back(rva, size);
+    }
+    h.sectionTable = h.optional + cbOptional;
     for (uint16_t i = 0; i < cSections; ++i) {
-        size_t entry = sectionTable + 40u * i;
+        size_t entry = h.sectionTable + 40u * i;
         Section s;
         if (!v.U32(entry + 12, s.va) || !v.U32(entry + 16, s.rawSize) || !v.U32(entry + 20, s.rawOffset)) {
             error = "section table outside the file";
             return false;
         }
-        sections.push_back(s);
+        h.sections.push_back(s);
+        h.sectionEntries.push_back(entry);
     }
-    AddressMap map(v, cbHeaders, std::move(sections));
+    return true;
+}
 
-    uint32_t rvaImports, cbImports, rvaResources, cbResources;
-    if (!directory(1, rvaImports, cbImports) || !directory(2, rvaResources, cbResources)) {
-        error = "data directories outside the file";
-        return false;
+// The section whose bytes in the file hold rva; null for none (or rva 0).
+const Section* SectionHolding(const Headers& h, uint32_t rva)
+{
+    auto found = std::find_if(h.sections.begin(), h.sections.end(),
+                              [&](const Section& s) { return rva >= s.va && rva - s.va < s.rawSize; });
+    return rva == 0 || found == h.sections.end() ? nullptr : &*found;
+}
+
+void Put32(Bytes& file, size_t offset, uint32_t value)
+{
+    for (size_t i = 0; i < 4; ++i)
+        file[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The image checksum: 16-bit words added with their carries folded back,
+// the checksum field counted as zero, plus the file's length.
+uint32_t ImageChecksum(const Bytes& file, size_t checksumField)
+{
+    uint64_t sum = 0;
+    for (size_t i = 0; i < file.size(); i += 2) {
+        if (i == checksumField || i == checksumField + 2)
+            continue;
+        sum += file[i] + (i + 1 < file.size() ? uint32_t{file[i + 1]} << 8 : 0u);
+        sum = (sum & 0xFFFF) + (sum >> 16);
     }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint32_t>(sum + file.size());
+}
+
+}  // namespace
+
+bool Parse(const Bytes& file, Image& image, std::string& error)
+{
+    image = Image();
+    View v(file.data(), file.size());
+    Headers h;
+    if (!ReadHeaders(v, h, error))
+        return false;
+    image.machine = h.machine;
+    image.bPe32Plus = h.bPe32Plus;
+    image.subsystem = h.subsystem;
+    AddressMap map(v, h.cbHeaders, h.sections);
+
+    auto [rvaImports, cbImports] = h.Directory(1);
+    auto [rvaResources, cbResources] = h.Directory(2);
+    if (const Section* pResources = SectionHolding(h, rvaResources))
+        image.resourceFileOffset = pResources->rawOffset;
     if (rvaImports != 0 && !ReadImports(map, rvaImports, image, error))
         return false;
     if (rvaResources != 0 && !ResourceReader(map, rvaResources, image).Read(error))
         return false;
+    return true;
+}
+
+bool AlignResourceSection(Bytes& file, uint32_t alignment, std::string& error)
+{
+    View v(file.data(), file.size());
+    Headers h;
+    if (!ReadHeaders(v, h, error))
+        return false;
+    // Both hold file offsets that moving sections would leave wrong.
+    if (h.Directory(4).first != 0 || h.Directory(6).first != 0) {
+        error = "a signature or a debug directory: align before signing, and without one";
+        return false;
+    }
+    const Section* found = SectionHolding(h, h.Directory(2).first);
+    if (!found || found->rawOffset > file.size()) {
+        error = "no resource section";
+        return false;
+    }
+    uint32_t at = found->rawOffset, cbPad = (alignment - at % alignment) % alignment;
+    if (cbPad == 0)
+        return true;
+    for (const Section& section : h.sections)
+        if (section.rawOffset > UINT32_MAX - cbPad) {
+            error = "a section lies too far into the file to move";
+            return false;
+        }
+    // The section and every one stored after it move; so do the symbols.
+    for (size_t i = 0; i < h.sections.size(); ++i) {
+        uint32_t offset = h.sections[i].rawOffset;
+        if (offset >= at && h.sections[i].rawSize != 0)
+            Put32(file, h.sectionEntries[i] + 20, offset + cbPad);
+    }
+    uint32_t symbols;
+    if (v.U32(h.coff + 8, symbols) && symbols >= at && symbols != 0)
+        Put32(file, h.coff + 8, symbols + cbPad);
+    file.insert(file.begin() + at, cbPad, 0);
+    size_t checksumField = h.optional + 64;
+    Put32(file, checksumField, ImageChecksum(file, checksumField));
     return true;
 }
 

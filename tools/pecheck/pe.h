@@ -62,6 +62,7 @@ struct Image {
     uint16_t machine = 0;
     bool bPe32Plus = false;
     uint16_t subsystem = 0;
+    uint32_t resourceFileOffset = 0;  // where the resource section's bytes start in the file
     std::vector<std::string> imports;
     std::vector<Resource> resources;
 };
@@ -70,5 +71,15 @@ struct Image {
 // outlive the image. Returns false with a reason when the file is not a PE
 // image or any structure lies outside it.
 bool Parse(const Bytes& file, Image& image, std::string& error);
+
+// Moves the resource section's bytes in the file to the next multiple of
+// `alignment` (zeros before them; the sections stored after it, and the
+// symbol table, move with them) and sets the image checksum again. Wine maps
+// a section whose bytes start on a page boundary and reads any other into
+// memory whole at start, which for an installer is its whole payload.
+// Windows loads either way. False with a reason, the file unchanged, when
+// there is no resource section or the file is signed or has a debug
+// directory (file offsets this does not move).
+bool AlignResourceSection(Bytes& file, uint32_t alignment, std::string& error);
 
 }  // namespace pe

@@ -132,4 +132,55 @@ TEST(PeReader, TruncatedDamagedOrSelfContainingCopiesFailOrStayInsideTheFile)
     EXPECT_FALSE(Parses(looped, image));
 }
 
+uint32_t Get32(const pe::Bytes& b, size_t offset)
+{
+    return static_cast<uint32_t>(b.at(offset) | b.at(offset + 1) << 8 | b.at(offset + 2) << 16 | b.at(offset + 3) << 24);
+}
+
+bool Aligns(pe::Bytes& file)
+{
+    std::string error;
+    return pe::AlignResourceSection(file, 0x1000, error);
+}
+
+// The resource section's bytes go to the next page with what is stored after
+// them, and the image reads as before; once there, or when the file is
+// signed, nothing changes; a cut copy fails without reading past its end.
+TEST(PeAligner, MovesTheResourceSectionToAPageAndTheImageReadsTheSame)
+{
+    const pe::Bytes original = MakeImage();
+    pe::Bytes file = original;
+    ASSERT_TRUE(Aligns(file));
+    constexpr size_t SECTION_ENTRY = 0x58 + 96 + 16 * 8;
+    EXPECT_EQ(Get32(file, SECTION_ENTRY + 20), 0x1000u);
+    EXPECT_EQ(file.size(), original.size() + 0x1000 - SECTION_FILE);
+    EXPECT_NE(Get32(file, 0x58 + 64), 0u) << "no checksum";
+    pe::Image before, after;
+    ASSERT_TRUE(Parses(original, before));
+    ASSERT_TRUE(Parses(file, after));
+    EXPECT_EQ(before.resourceFileOffset, SECTION_FILE);
+    EXPECT_EQ(after.resourceFileOffset, 0x1000u);
+    EXPECT_EQ(after.imports, before.imports);
+    ASSERT_EQ(after.resources.size(), before.resources.size());
+    for (size_t i = 0; i < after.resources.size(); ++i)
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(after.resources[i].pData), after.resources[i].cbData),
+                  std::string(reinterpret_cast<const char*>(before.resources[i].pData), before.resources[i].cbData));
+
+    pe::Bytes again = file;
+    EXPECT_TRUE(Aligns(again));
+    EXPECT_EQ(again, file);
+
+    pe::Bytes signedImage = original;
+    Put(signedImage, 0x58 + 96 + 4 * 8, 0x300);  // the certificate table
+    Put(signedImage, 0x58 + 96 + 4 * 8 + 4, 8);
+    const pe::Bytes signedCopy = signedImage;
+    EXPECT_FALSE(Aligns(signedImage));
+    EXPECT_EQ(signedImage, signedCopy);
+
+    for (size_t cb = 0; cb < original.size(); ++cb) {
+        pe::Bytes cut(original.begin(), original.begin() + static_cast<long>(cb));
+        Aligns(cut);  // may succeed on a copy that still holds the tables; must not read past its end
+    }
+}
+
 }  // namespace
