@@ -43,6 +43,15 @@ bool ReadWholeFile(const char* pszPath, pe::Bytes& data)
     return bOk;
 }
 
+// ReadWholeFile, saying on stderr when it fails.
+bool ReadInput(const char* pszFile, pe::Bytes& data)
+{
+    if (ReadWholeFile(pszFile, data))
+        return true;
+    std::fprintf(stderr, "qpecheck: cannot read %s\n", pszFile);
+    return false;
+}
+
 const char* MachineName(uint16_t machine)
 {
     switch (machine) {
@@ -290,10 +299,8 @@ static int AlignResources(const char* pszFile)
 {
     pe::Bytes file;
     std::string error;
-    if (!ReadWholeFile(pszFile, file)) {
-        std::fprintf(stderr, "qpecheck: cannot read %s\n", pszFile);
+    if (!ReadInput(pszFile, file))
         return EXIT_BAD_FILE;
-    }
     if (!pe::AlignResourceSection(file, PAGE_SIZE, error)) {
         std::fprintf(stderr, "qpecheck: %s: %s\n", pszFile, error.c_str());
         return EXIT_BAD_FILE;
@@ -348,10 +355,8 @@ int main(int argc, char** argv)
     pe::Bytes file;
     pe::Image image;
     std::string error;
-    if (!ReadWholeFile(pszFile, file)) {
-        std::fprintf(stderr, "qpecheck: cannot read %s\n", pszFile);
+    if (!ReadInput(pszFile, file))
         return EXIT_BAD_FILE;
-    }
     if (!pe::Parse(file, image, error)) {
         std::fprintf(stderr, "qpecheck: %s: %s\n", pszFile, error.c_str());
         return EXIT_BAD_FILE;
