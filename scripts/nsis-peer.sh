@@ -6,20 +6,15 @@
 nsis_peer() {
   local game="$1" out="$2" compressor="$3" target="$4" files=""
   [ -z "$game" ] || files="File /r /x manifest.txt \"$game/*\""
-  cat >"${out%.exe}.nsi" <<EOF
-Unicode true
-Target $target
-SetCompressor /SOLID $compressor
+  { nsis_head "$out" "$target" "$compressor"
+    cat <<EOF
 SilentInstall silent
-RequestExecutionLevel user
-Name "Quarnel"
-OutFile "$out"
-InstallDir "C:\\quarnel-bench\\peer"
 Section
   SetOutPath "\$INSTDIR"
   $files
 SectionEnd
 EOF
+  } >"${out%.exe}.nsi"
   makensis -V2 "${out%.exe}.nsi" >/dev/null
 }
 
@@ -32,14 +27,8 @@ nsis_licence_peer() {
   local game="$1" out="$2" target="$3" licence="$4"
   local paths='Software\Microsoft\Windows\CurrentVersion\App Paths\Quarnel'
   local uninst='Software\Microsoft\Windows\CurrentVersion\Uninstall\Quarnel'
-  cat >"${out%.exe}.nsi" <<EOF
-Unicode true
-Target $target
-SetCompressor /SOLID zlib
-RequestExecutionLevel user
-Name "Quarnel"
-OutFile "$out"
-InstallDir "C:\\quarnel-bench\\peer"
+  { nsis_head "$out" "$target" zlib
+    cat <<EOF
 LicenseData "$licence"
 Page license
 Page instfiles
@@ -60,5 +49,19 @@ Section
   CreateShortCut "\$SMPROGRAMS\\Quarnel\\Readme.lnk" "\$INSTDIR\\Readme.rtf" "" "" 0 SW_SHOWNORMAL "" "Readme"
 SectionEnd
 EOF
+  } >"${out%.exe}.nsi"
   makensis -V2 "${out%.exe}.nsi" >/dev/null
+}
+
+# The lines every peer begins with: output file, target, compressor.
+nsis_head() {
+  cat <<EOF
+Unicode true
+Target $2
+SetCompressor /SOLID $3
+RequestExecutionLevel user
+Name "Quarnel"
+OutFile "$1"
+InstallDir "C:\\quarnel-bench\\peer"
+EOF
 }

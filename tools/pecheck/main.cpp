@@ -43,6 +43,13 @@ bool ReadWholeFile(const char* pszPath, pe::Bytes& data)
     return bOk;
 }
 
+// Says why pszFile is unusable; the exit code for it.
+int BadFile(const char* pszFile, const std::string& error)
+{
+    std::fprintf(stderr, "qpecheck: %s: %s\n", pszFile, error.c_str());
+    return EXIT_BAD_FILE;
+}
+
 // ReadWholeFile, saying on stderr when it fails.
 bool ReadInput(const char* pszFile, pe::Bytes& data)
 {
@@ -301,19 +308,13 @@ static int AlignResources(const char* pszFile)
     std::string error;
     if (!ReadInput(pszFile, file))
         return EXIT_BAD_FILE;
-    if (!pe::AlignResourceSection(file, PAGE_SIZE, error)) {
-        std::fprintf(stderr, "qpecheck: %s: %s\n", pszFile, error.c_str());
-        return EXIT_BAD_FILE;
-    }
+    if (!pe::AlignResourceSection(file, PAGE_SIZE, error))
+        return BadFile(pszFile, error);
     FILE* f = std::fopen(pszFile, "wb");
     bool bWritten = f && std::fwrite(file.data(), 1, file.size(), f) == file.size();
     if (f && std::fclose(f) != 0)
         bWritten = false;
-    if (!bWritten) {
-        std::fprintf(stderr, "qpecheck: cannot write %s\n", pszFile);
-        return EXIT_BAD_FILE;
-    }
-    return 0;
+    return bWritten ? 0 : BadFile(pszFile, "cannot write it");
 }
 
 int main(int argc, char** argv)
@@ -357,10 +358,8 @@ int main(int argc, char** argv)
     std::string error;
     if (!ReadInput(pszFile, file))
         return EXIT_BAD_FILE;
-    if (!pe::Parse(file, image, error)) {
-        std::fprintf(stderr, "qpecheck: %s: %s\n", pszFile, error.c_str());
-        return EXIT_BAD_FILE;
-    }
+    if (!pe::Parse(file, image, error))
+        return BadFile(pszFile, error);
     if (!bCheck) {
         List(image);
         return 0;
